@@ -1,0 +1,30 @@
+#include "app/Clock.h"
+
+#include <ctime>
+
+namespace velmora {
+
+LocalTime localTimeOf(std::int64_t epochSeconds, int milliseconds) {
+    std::time_t t = static_cast<std::time_t>(epochSeconds);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    LocalTime lt;
+    lt.year = tm.tm_year + 1900;
+    lt.month = tm.tm_mon + 1;
+    lt.dayOfWeek = tm.tm_wday;
+    lt.day = tm.tm_mday;
+    lt.hour = tm.tm_hour;
+    lt.minute = tm.tm_min;
+    lt.second = tm.tm_sec;
+    lt.milliseconds = milliseconds;
+    return lt;
+}
+
+LocalTime VirtualClock::localTime() const {
+    std::int64_t s = epochMs_ / 1000;
+    std::int64_t ms = epochMs_ % 1000;
+    if (ms < 0) { ms += 1000; --s; }
+    return localTimeOf(s, static_cast<int>(ms));
+}
+
+} // namespace velmora

@@ -1,0 +1,51 @@
+#pragma once
+// Time as the program sees it: a millisecond tick counter and the local date
+// and time. Injectable, so that a virtual clock can drive hours in milliseconds.
+
+#include <cstdint>
+
+namespace velmora {
+
+// Local date and time, field for field as the program records it.
+struct LocalTime {
+    int year = 1970;
+    int month = 1;     // 1..12
+    int dayOfWeek = 4; // 0 = Sunday .. 6 = Saturday
+    int day = 1;       // 1..31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int milliseconds = 0;
+    bool operator==(const LocalTime&) const = default;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Milliseconds since an arbitrary start; 64 bits, so it does not wrap
+    // (a 32-bit counter would after 49.7 days and then show a wrong time online).
+    virtual std::uint64_t tickMs() const = 0;
+    virtual LocalTime localTime() const = 0;
+};
+
+// Local time of a moment in the process's time zone (TZ).
+LocalTime localTimeOf(std::int64_t epochSeconds, int milliseconds = 0);
+
+// A clock that moves only when told to. Its local time is its epoch moment
+// converted in the process's time zone.
+class VirtualClock : public Clock {
+public:
+    explicit VirtualClock(std::int64_t epochMs = 0, std::uint64_t tickMs = 0)
+        : epochMs_(epochMs), tickMs_(tickMs) {}
+    std::uint64_t tickMs() const override { return tickMs_; }
+    LocalTime localTime() const override;
+    std::int64_t epochMs() const { return epochMs_; }
+    void advance(std::uint64_t ms) { tickMs_ += ms; epochMs_ += static_cast<std::int64_t>(ms); }
+    void setEpochMs(std::int64_t ms) { epochMs_ = ms; }
+
+private:
+    std::int64_t epochMs_;
+    std::uint64_t tickMs_;
+};
+
+} // namespace velmora

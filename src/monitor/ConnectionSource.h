@@ -1,0 +1,31 @@
+#pragma once
+// Where the probe learns about dial-up links: the three questions it asks once
+// a second. A failed question answers as "nothing there".
+
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+struct ConnectionList {
+    std::uint32_t count = 0;      // number of links listed; 0 when the query failed
+    std::uint64_t firstHandle = 0;
+    std::string firstEntryName;   // entry name of the first (longest-up) link
+};
+
+struct ConnectionStatus {
+    bool connected = false;       // fully established; false also when the query failed
+    std::string deviceType;       // lower case: "modem", "isdn", "null", "pad", "switch", "pppoe", "vpn", ...
+    std::string deviceName;
+};
+
+class ConnectionSource {
+public:
+    virtual ~ConnectionSource() = default;
+    virtual ConnectionList list() = 0;
+    virtual ConnectionStatus status(std::uint64_t handle) = 0;
+    // Dotted-decimal IPv4 address; empty when none is assigned or the query failed.
+    virtual std::string projectionAddress(std::uint64_t handle) = 0;
+};
+
+} // namespace velmora

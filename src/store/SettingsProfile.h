@@ -1,0 +1,47 @@
+#pragma once
+// An INI-form file read and written key by key, every call going to the file.
+//
+// Written here rather than taken from a library: the program relies on the
+// private-profile conventions (names match without regard to case, the first
+// of duplicate sections and keys wins, comments survive a rewrite, a write
+// replaces in place or appends to its section, a missing section goes to the
+// end of the file), and none of the INI libraries Debian ships keeps all of them.
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace velmora {
+
+class SettingsProfile {
+public:
+    explicit SettingsProfile(std::string path) : path_(std::move(path)) {}
+    const std::string& path() const { return path_; }
+
+    // The key's integer: optional blanks, optional sign, leading decimal digits
+    // (saturated to the int range); 0 when the text starts otherwise; the default
+    // when the file, section or key is missing or the value is empty.
+    int readInt(std::string_view section, std::string_view key, int defaultValue) const;
+    // The key's text (at most 4095 bytes, never a broken UTF-8 sequence), or
+    // the default when the file, section or key is missing.
+    std::string readString(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) const;
+
+    // "%d" of the value, written as by writeString.
+    void writeInt(std::string_view section, std::string_view key, int value);
+    // Replaces the key's value in place, or adds the key at the end of its
+    // section, adding the section at the end of the file. Crash-safe (the file
+    // is replaced whole) and locked against other processes writing the same
+    // file. Returns false when the file could not be written.
+    bool writeString(std::string_view section, std::string_view key, std::string_view value);
+    // Several keys of one section in one locked rewrite, with the same result as
+    // writeString for each in order.
+    bool writeStrings(std::string_view section,
+                      const std::vector<std::pair<std::string, std::string>>& keyValues);
+
+private:
+    std::string path_;
+};
+
+} // namespace velmora
