@@ -1,0 +1,470 @@
+#include "app/InMemoryHost.h"
+
+#include <algorithm>
+
+#include "app/Utf8.h"
+
+namespace velmora {
+
+namespace {
+
+bool isListKind(ControlKind kind) {
+    return kind == ControlKind::DropDownList || kind == ControlKind::DropDownCombo ||
+           kind == ControlKind::ListBox;
+}
+
+bool inRange(int index, const std::vector<std::string>& items) {
+    return index >= 0 && static_cast<std::size_t>(index) < items.size();
+}
+
+} // namespace
+
+InMemoryHost::InMemoryHost(VirtualClock& clock) : clock_(clock) {}
+InMemoryHost::~InMemoryHost() = default;
+
+// ---- lookup ---------------------------------------------------------------
+
+InMemoryHost::Window* InMemoryHost::findWindow(WindowId window) {
+    auto it = windows_.find(window);
+    return it == windows_.end() ? nullptr : it->second.get();
+}
+
+const InMemoryHost::Window* InMemoryHost::findWindow(WindowId window) const {
+    auto it = windows_.find(window);
+    return it == windows_.end() ? nullptr : it->second.get();
+}
+
+InMemoryHost::Control* InMemoryHost::findControl(WindowId window, int controlId) {
+    return const_cast<Control*>(std::as_const(*this).findControl(window, controlId));
+}
+
+const InMemoryHost::Control* InMemoryHost::findControl(WindowId window, int controlId) const {
+    const Window* w = findWindow(window);
+    if (!w || controlId == -1) return nullptr;
+    for (const Control& c : w->controls)
+        if (c.tmpl.id == controlId) return &c;
+    return nullptr;
+}
+
+InMemoryHost::Control* InMemoryHost::findListControl(WindowId window, int controlId) {
+    return const_cast<Control*>(std::as_const(*this).findListControl(window, controlId));
+}
+
+const InMemoryHost::Control* InMemoryHost::findListControl(WindowId window, int controlId) const {
+    const Control* c = findControl(window, controlId);
+    return c && isListKind(c->tmpl.kind) ? c : nullptr;
+}
+
+InMemoryHost::ModalRun* InMemoryHost::findRun(WindowId window) {
+    for (ModalRun& run : runs_)
+        if (run.window == window) return &run;
+    return nullptr;
+}
+
+// A window takes user input while it is shown and no modal run lies above it.
+InMemoryHost::Window* InMemoryHost::acceptingInput(WindowId window) {
+    Window* w = findWindow(window);
+    if (!w || w->mode == ShowMode::Hidden || window != topWindow()) return nullptr;
+    return w;
+}
+
+InMemoryHost::Control* InMemoryHost::acceptingInput(WindowId window, int controlId) {
+    if (!acceptingInput(window)) return nullptr;
+    Control* c = findControl(window, controlId);
+    return c && c->enabled && c->tmpl.visible ? c : nullptr;
+}
+
+// ---- modal runs -------------------------------------------------------------
+
+int InMemoryHost::runModal(const DialogTemplate& tmpl, DialogHandler& handler, WindowId owner) {
+    const WindowId window = createWindow(tmpl, handler, owner);
+    runs_.push_back(ModalRun{window});
+    handler.onInitDialog(window);
+    runUntilEnded(window);
+    const int result = findRun(window)->result;
+    handler.onDestroy();
+    destroyWindow(window);
+    runs_.pop_back();
+    return result;
+}
+
+WindowId InMemoryHost::createWindow(const DialogTemplate& tmpl, DialogHandler& handler, WindowId owner) {
+    auto w = std::make_unique<Window>();
+    w->templateId = tmpl.id;
+    w->minimizeBox = tmpl.minimizeBox;
+    w->caption = tmpl.caption;
+    w->handler = &handler;
+    w->owner = owner;
+    for (const ControlTemplate& ct : tmpl.controls) {
+        Control c;
+        c.tmpl = ct;
+        if (!isListKind(ct.kind)) c.text = ct.text;
+        w->controls.push_back(std::move(c));
+    }
+    const WindowId id = nextWindowId_++;
+    windows_.emplace(id, std::move(w));
+    return id;
+}
+
+void InMemoryHost::runUntilEnded(WindowId window) {
+    while (!findRun(window)->ended) {
+        if (steps_.empty()) {
+            scriptRanOut_ = true;
+            endDialog(window, IdCancel);
+            break;
+        }
+        auto step = std::move(steps_.front());
+        steps_.pop_front();
+        step();
+    }
+}
+
+void InMemoryHost::destroyWindow(WindowId window) {
+    std::erase_if(timers_, [window](const auto& entry) { return entry.first.first == window; });
+    if (foreground_ == window) foreground_ = 0;
+    windows_.erase(window);
+}
+
+void InMemoryHost::endDialog(WindowId window, int result) {
+    ModalRun* run = findRun(window);
+    if (!run || run->ended) return;
+    run->ended = true;
+    run->result = result;
+}
+
+void InMemoryHost::script(std::vector<std::function<void()>> steps) {
+    for (auto& step : steps) steps_.push_back(std::move(step));
+}
+
+WindowId InMemoryHost::topWindow() const { return runs_.empty() ? 0 : runs_.back().window; }
+
+// ---- texts --------------------------------------------------------------------
+
+void InMemoryHost::setText(WindowId window, int controlId, const std::string& text) {
+    Control* c = findControl(window, controlId);
+    // A list's text is its selected entry; there is nothing to set.
+    if (!c || c->tmpl.kind == ControlKind::DropDownList || c->tmpl.kind == ControlKind::ListBox) return;
+    c->text = text;
+}
+
+std::string InMemoryHost::text(WindowId window, int controlId, std::size_t maxChars) const {
+    const Control* c = findControl(window, controlId);
+    if (!c) return {};
+    const bool showsSelection = c->tmpl.kind == ControlKind::DropDownList || c->tmpl.kind == ControlKind::ListBox;
+    if (!showsSelection) return utf8Prefix(c->text, maxChars);
+    return inRange(c->selection, c->items) ? utf8Prefix(c->items[c->selection], maxChars) : std::string{};
+}
+
+void InMemoryHost::setCaption(WindowId window, const std::string& caption) {
+    if (Window* w = findWindow(window)) w->caption = caption;
+}
+
+std::string InMemoryHost::caption(WindowId window) const {
+    const Window* w = findWindow(window);
+    return w ? w->caption : std::string{};
+}
+
+// ---- combo and list boxes -------------------------------------------------------
+
+int InMemoryHost::addString(WindowId window, int controlId, const std::string& text) {
+    Control* c = findListControl(window, controlId);
+    if (!c) return -1;
+    auto pos = c->tmpl.sorted ? std::upper_bound(c->items.begin(), c->items.end(), text) : c->items.end();
+    const int index = static_cast<int>(pos - c->items.begin());
+    c->items.insert(pos, text);
+    if (c->selection >= index) ++c->selection; // the selected entry stays selected
+    return index;
+}
+
+void InMemoryHost::select(Control& c, int index) {
+    c.selection = index;
+    if (c.tmpl.kind == ControlKind::DropDownCombo) c.text = index < 0 ? std::string{} : c.items[index];
+}
+
+void InMemoryHost::setCurSel(WindowId window, int controlId, int index) {
+    Control* c = findListControl(window, controlId);
+    if (c && (index == -1 || inRange(index, c->items))) select(*c, index);
+}
+
+int InMemoryHost::curSel(WindowId window, int controlId) const {
+    const Control* c = findListControl(window, controlId);
+    return c ? c->selection : -1;
+}
+
+std::string InMemoryHost::itemText(WindowId window, int controlId, int index) const {
+    const Control* c = findListControl(window, controlId);
+    return c && inRange(index, c->items) ? c->items[index] : std::string{};
+}
+
+int InMemoryHost::count(WindowId window, int controlId) const {
+    const Control* c = findListControl(window, controlId);
+    return c ? static_cast<int>(c->items.size()) : 0;
+}
+
+void InMemoryHost::deleteString(WindowId window, int controlId, int index) {
+    Control* c = findListControl(window, controlId);
+    if (!c || !inRange(index, c->items)) return;
+    c->items.erase(c->items.begin() + index);
+    if (c->selection == index) c->selection = -1;
+    else if (c->selection > index) --c->selection;
+}
+
+// ---- buttons and controls ----------------------------------------------------------
+
+void InMemoryHost::setChecked(WindowId window, int controlId, bool checked) {
+    if (Control* c = findControl(window, controlId)) c->checked = checked;
+}
+
+bool InMemoryHost::isChecked(WindowId window, int controlId) const {
+    const Control* c = findControl(window, controlId);
+    return c && c->checked;
+}
+
+void InMemoryHost::enable(WindowId window, int controlId, bool enabled) {
+    if (Control* c = findControl(window, controlId)) c->enabled = enabled;
+}
+
+bool InMemoryHost::isEnabled(WindowId window, int controlId) const {
+    const Control* c = findControl(window, controlId);
+    return c && c->enabled;
+}
+
+// ---- window state ---------------------------------------------------------------------
+
+bool InMemoryHost::guardPasses(WindowId window) {
+    Window* w = findWindow(window);
+    if (!w) return false;
+    if (!w->handler->onWindowPosChanging()) return true;
+    ++w->vetoed;
+    return false;
+}
+
+void InMemoryHost::show(WindowId window, ShowMode mode) {
+    if (mode != ShowMode::Hidden && !guardPasses(window)) return;
+    if (Window* w = findWindow(window)) w->mode = mode;
+}
+
+bool InMemoryHost::isMinimized(WindowId window) const { return showMode(window) == ShowMode::Minimized; }
+bool InMemoryHost::isVisible(WindowId window) const { return showMode(window) != ShowMode::Hidden; }
+
+void InMemoryHost::setForeground(WindowId window) {
+    if (guardPasses(window)) foreground_ = window;
+}
+
+void InMemoryHost::centerOnWorkArea(WindowId window) {
+    if (guardPasses(window)) ++findWindow(window)->centred;
+}
+
+void InMemoryHost::setWindowIcon(WindowId window, int iconResource) {
+    if (Window* w = findWindow(window)) w->icon = iconResource;
+}
+
+// ---- timers ----------------------------------------------------------------------------
+
+void InMemoryHost::setTimer(WindowId window, int timerId, unsigned periodMs) {
+    if (!findWindow(window)) return;
+    const unsigned period = std::max(periodMs, 1u); // a zero period must not stall time
+    timers_[{window, timerId}] = Timer{period, clock_.tickMs() + period, ++timerSeq_};
+}
+
+void InMemoryHost::killTimer(WindowId window, int timerId) { timers_.erase({window, timerId}); }
+
+void InMemoryHost::advance(unsigned ms) {
+    const std::uint64_t target = clock_.tickMs() + ms;
+    while (fireNextTimerDueBy(target)) {
+    }
+    if (clock_.tickMs() < target) clock_.advance(target - clock_.tickMs());
+}
+
+// Delivers the earliest timer due by targetMs; false when none is. The timer is
+// rescheduled before its handler runs, so that a handler that re-arms or kills
+// it has the last word.
+bool InMemoryHost::fireNextTimerDueBy(std::uint64_t targetMs) {
+    auto next = timers_.end();
+    for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+        const Timer& t = it->second;
+        if (t.dueMs > targetMs) continue;
+        if (next == timers_.end() || t.dueMs < next->second.dueMs ||
+            (t.dueMs == next->second.dueMs && t.armedSeq < next->second.armedSeq))
+            next = it;
+    }
+    if (next == timers_.end()) return false;
+    const auto [window, timerId] = next->first;
+    Timer& timer = next->second;
+    if (clock_.tickMs() < timer.dueMs) clock_.advance(timer.dueMs - clock_.tickMs());
+    timer.dueMs += timer.periodMs;
+    findWindow(window)->handler->onTimer(timerId);
+    return true;
+}
+
+// ---- message box, sound, tray ------------------------------------------------------------
+
+int InMemoryHost::askYesNo(WindowId owner, const std::string& text, const std::string& caption) {
+    ++messageBoxCount_;
+    lastMessageBox_ = MessageBoxRecord{owner, text, caption};
+    if (messageBoxStep_ && !messageBoxStepRunning_) {
+        messageBoxStepRunning_ = true;
+        auto step = messageBoxStep_; // the step may replace the hook while it runs
+        step();
+        messageBoxStepRunning_ = false;
+    }
+    return messageBoxAnswer_;
+}
+
+void InMemoryHost::beep() { ++beepCount_; }
+
+bool InMemoryHost::trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
+                              const std::string& tooltip) {
+    if (op == TrayOp::Delete) return trayIcons_.erase(iconId) != 0;
+    if (!findWindow(owner) || trayIcons_.count(iconId)) return false;
+    trayIcons_[iconId] = TrayIcon{owner, iconResource, tooltip};
+    return true;
+}
+
+std::string InMemoryHost::trayTooltip(int iconId) const {
+    auto it = trayIcons_.find(iconId);
+    return it == trayIcons_.end() ? std::string{} : it->second.tooltip;
+}
+
+void InMemoryHost::trayMouse(int iconId, int mouseMessage) {
+    auto it = trayIcons_.find(iconId);
+    if (it == trayIcons_.end()) return;
+    if (Window* w = findWindow(it->second.owner)) w->handler->onTrayNotify(iconId, mouseMessage);
+}
+
+// ---- user input ------------------------------------------------------------------------------
+
+void InMemoryHost::sendCommand(WindowId window, int commandId) {
+    findWindow(window)->handler->onCommand(commandId);
+}
+
+void InMemoryHost::clickRadio(Window& w, Control& c) {
+    for (Control& other : w.controls)
+        if (other.tmpl.kind == ControlKind::RadioButton) other.checked = false;
+    c.checked = true;
+}
+
+void InMemoryHost::click(WindowId window, int controlId) {
+    Control* c = acceptingInput(window, controlId);
+    if (!c) return;
+    switch (c->tmpl.kind) {
+    case ControlKind::RadioButton: clickRadio(*findWindow(window), *c); break;
+    case ControlKind::CheckBox: c->checked = !c->checked; break;
+    case ControlKind::PushButton:
+    case ControlKind::DefaultPushButton: break;
+    default: return; // static texts, frames and lists send no command
+    }
+    sendCommand(window, controlId);
+}
+
+void InMemoryHost::type(WindowId window, int controlId, const std::string& text) {
+    Control* c = acceptingInput(window, controlId);
+    if (!c || c->tmpl.kind != ControlKind::DropDownCombo) return;
+    const int limit = c->tmpl.textLimit;
+    c->text = limit > 0 ? utf8Prefix(text, static_cast<std::size_t>(limit)) : text;
+    c->selection = -1;
+}
+
+void InMemoryHost::choose(WindowId window, int controlId, int index) {
+    Control* c = acceptingInput(window, controlId);
+    if (c && isListKind(c->tmpl.kind) && inRange(index, c->items)) select(*c, index);
+}
+
+void InMemoryHost::pressEnter(WindowId window) {
+    if (acceptingInput(window)) sendCommand(window, IdOk);
+}
+
+void InMemoryHost::pressEscape(WindowId window) {
+    if (acceptingInput(window)) sendCommand(window, IdCancel);
+}
+
+void InMemoryHost::pressCloseBox(WindowId window) { pressEscape(window); }
+
+void InMemoryHost::pressMinimizeBox(WindowId window) {
+    Window* w = acceptingInput(window);
+    if (w && w->minimizeBox) show(window, ShowMode::Minimized);
+}
+
+void InMemoryHost::systemShow(WindowId window) {
+    if (!guardPasses(window)) return;
+    findWindow(window)->mode = ShowMode::Normal;
+    foreground_ = window;
+}
+
+// ---- inspection ---------------------------------------------------------------------------------
+
+std::vector<WindowId> InMemoryHost::windows() const {
+    std::vector<WindowId> ids;
+    for (const auto& entry : windows_) ids.push_back(entry.first);
+    return ids;
+}
+
+int InMemoryHost::windowTemplateId(WindowId window) const {
+    const Window* w = findWindow(window);
+    return w ? w->templateId : 0;
+}
+
+WindowId InMemoryHost::windowOwner(WindowId window) const {
+    const Window* w = findWindow(window);
+    return w ? w->owner : 0;
+}
+
+ShowMode InMemoryHost::showMode(WindowId window) const {
+    const Window* w = findWindow(window);
+    return w ? w->mode : ShowMode::Hidden;
+}
+
+int InMemoryHost::windowIcon(WindowId window) const {
+    const Window* w = findWindow(window);
+    return w ? w->icon : 0;
+}
+
+int InMemoryHost::centredCount(WindowId window) const {
+    const Window* w = findWindow(window);
+    return w ? w->centred : 0;
+}
+
+int InMemoryHost::vetoedCount(WindowId window) const {
+    const Window* w = findWindow(window);
+    return w ? w->vetoed : 0;
+}
+
+bool InMemoryHost::controlExists(WindowId window, int controlId) const {
+    return findControl(window, controlId) != nullptr;
+}
+
+bool InMemoryHost::isControlVisible(WindowId window, int controlId) const {
+    const Control* c = findControl(window, controlId);
+    return c && c->tmpl.visible;
+}
+
+int InMemoryHost::textLimit(WindowId window, int controlId) const {
+    const Control* c = findControl(window, controlId);
+    return c ? c->tmpl.textLimit : 0;
+}
+
+bool InMemoryHost::isTimerArmed(WindowId window, int timerId) const {
+    return timers_.count({window, timerId}) != 0;
+}
+
+unsigned InMemoryHost::timerPeriod(WindowId window, int timerId) const {
+    auto it = timers_.find({window, timerId});
+    return it == timers_.end() ? 0 : it->second.periodMs;
+}
+
+std::uint64_t InMemoryHost::timerDueMs(WindowId window, int timerId) const {
+    auto it = timers_.find({window, timerId});
+    return it == timers_.end() ? 0 : it->second.dueMs;
+}
+
+WindowId InMemoryHost::trayOwner(int iconId) const {
+    auto it = trayIcons_.find(iconId);
+    return it == trayIcons_.end() ? 0 : it->second.owner;
+}
+
+int InMemoryHost::trayIconResource(int iconId) const {
+    auto it = trayIcons_.find(iconId);
+    return it == trayIcons_.end() ? 0 : it->second.resource;
+}
+
+} // namespace velmora
