@@ -1,0 +1,15 @@
+#include "app/MonitorApp.h"
+
+#include "ui/Templates.h"
+
+namespace velmora {
+
+bool MonitorApp::runMainDialog() {
+    MonitorDialog dialog(env_);
+    mainWindow_ = &dialog;
+    env_.host.runModal(mainDialogTemplate(), dialog, 0);
+    mainWindow_ = nullptr;
+    return false;
+}
+
+} // namespace velmora

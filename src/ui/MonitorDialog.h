@@ -1,0 +1,111 @@
+#pragma once
+// The main window: shows the dial-up link, meters its charges unit by unit,
+// logs every finished connection and lives in the notification area. It owns
+// all state of the running program; everything happens in its timer and
+// command handlers on the one UI thread.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/Clock.h"
+#include "app/SystemFacts.h"
+#include "app/WindowHost.h"
+#include "monitor/ConnectionSource.h"
+#include "store/ConnectionLog.h"
+#include "store/SettingsProfile.h"
+#include "tariff/Tariff.h"
+
+namespace velmora {
+
+// What the dialogs work with: the window layer, time, the link source, the
+// machine's facts and the two files.
+struct MonitorEnvironment {
+    WindowHost& host;
+    Clock& clock;
+    ConnectionSource& source;
+    const SystemFacts& facts;
+    SettingsProfile& profile;
+    ConnectionLog& log;
+};
+
+// True from the poll tick that opens a connection until the first poll tick
+// without one; one for the process.
+extern bool chargingStarted;
+
+inline constexpr const char* kNoConnection = "Keine Verbindung";
+inline constexpr const char* kNoAddress = "0.0.0.0";
+inline constexpr const char* kProductName = "Velmora";
+inline constexpr const char* kStandardSection = "Standard";
+
+class MonitorDialog : public DialogHandler, public UnitLengthReceiver {
+public:
+    explicit MonitorDialog(MonitorEnvironment env);
+
+    // Window messages.
+    void onInitDialog(WindowId self) override;
+    void onCommand(int commandId) override;
+    void onTimer(int timerId) override;
+    void onDestroy() override;
+    int onTrayNotify(int iconId, int mouseMessage) override;
+    bool onWindowPosChanging() override;
+
+    // The link and the meter.
+    bool probeConnection();
+    void startConnectionClock();
+    void chargeUnit();
+    void updateChargePeriod();
+    int switchUnitLength(int unitMs) override;
+
+    // Settings and log.
+    void loadSettings();
+    void saveSettings();
+    void writeLogRecord();
+    void resetLog();
+
+    // Notification area and visibility.
+    bool notifyTray(TrayOp op, int iconId, int iconResource, std::string_view tooltip);
+    void addTrayIcon();
+    void removeTrayIcon();
+    void minimizeOrHide();
+
+    // State, for the application and for tests.
+    WindowId window() const { return self_; }
+    bool connected() const { return connected_; }
+    bool hiddenInTray() const { return hiddenInTray_; }
+    bool trayAvailable() const { return trayAvailable_; }
+    int unitLengthMs() const { return unitLengthMs_; }
+    float connectionCost() const { return connectionCost_; }
+    float grandTotal() const { return grandTotal_; }
+    int warningIndex() const { return warningIndex_; }
+    const LocalTime& connectTime() const { return connectTime_; }
+
+private:
+    void pollTick();
+    void unitTick();
+    void clearConnection();
+    void showEstablished(const ConnectionList& list, const ConnectionStatus& status);
+    void readCurrencyText();
+    void fillLists();
+    int tariffZone() const;
+    std::string fieldText(int controlId) const;
+    void setField(int controlId, const std::string& text);
+    void showMoney(int controlId, float amount);
+
+    MonitorEnvironment env_;
+    WindowId self_ = 0;
+    int windowIcon_ = 0;
+    std::uint64_t connectTickSeconds_ = 0;
+    bool connected_ = false;
+    LocalTime connectTime_{};
+    int warningIndex_ = 0;
+    int unitLengthMs_ = 0;
+    float connectionCost_ = 0.0f;
+    float grandTotal_ = 0.0f;
+    bool hiddenInTray_ = false;
+    int trayIcon_ = 0;
+    bool trayAvailable_ = false;
+    std::string currencyText_ = "$";
+};
+
+} // namespace velmora

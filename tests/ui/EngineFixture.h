@@ -1,0 +1,83 @@
+#pragma once
+// A whole program on virtual time: in-memory host, scripted link, profile and
+// log in a temporary directory.
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/InMemoryHost.h"
+#include "app/MonitorApp.h"
+#include "monitor/ScriptedSource.h"
+#include "store/ConnectionLog.h"
+#include "store/SettingsProfile.h"
+#include "ui/ControlIds.h"
+
+namespace velmora::testing {
+
+// Epoch milliseconds of a local time in the pinned zone (Europe/Berlin).
+inline std::int64_t localEpochMs(int year, int month, int day, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&tm)) * 1000;
+}
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class Engine {
+public:
+    // The program starts at the given local time (the poll timer is armed then).
+    explicit Engine(std::int64_t startEpochMs = localEpochMs(2026, 12, 9, 10, 29, 59))
+        : clock(startEpochMs, 7'000'000),
+          host(clock),
+          profile(dir.filePath("velmora.INI").toStdString()),
+          log(dir.filePath("zelvar.log").toStdString()),
+          env{host, clock, source, facts, profile, log},
+          app(env) {}
+
+    // Runs the program; the steps run in order inside its modal runs.
+    void run(std::vector<std::function<void()>> steps) {
+        host.script(std::move(steps));
+        app.runMainDialog();
+    }
+
+    // The running program: main window id and state.
+    WindowId main() const { return app.mainWindow()->window(); }
+    MonitorDialog& dialog() const { return *app.mainWindow(); }
+    std::string field(int id) const { return host.text(main(), id, 255); }
+    std::string caption() const { return host.caption(main()); }
+    void seconds(unsigned n) { host.advance(n * 1000); }
+    void selectTariff(int zone) { host.choose(main(), ids::TariffList, zone); }
+    void selectWarning(int index) { host.choose(main(), ids::WarningList, index); }
+    std::string logText() const { return readFile(log.path()); }
+    std::string profileText() const { return readFile(profile.path()); }
+
+    QTemporaryDir dir;
+    VirtualClock clock;
+    InMemoryHost host;
+    ScriptedSource source;
+    FixedSystemFacts facts;
+    SettingsProfile profile;
+    ConnectionLog log;
+    MonitorEnvironment env;
+    MonitorApp app;
+};
+
+} // namespace velmora::testing
