@@ -127,8 +127,8 @@ void InMemoryHost::destroyWindow(WindowId window) {
 
 void InMemoryHost::endDialog(WindowId window, int result) {
     ModalRun* run = findRun(window);
-    if (!run || run->ended) return;
-    run->ended = true;
+    if (!run) return;
+    run->ended = true; // a later call before the run returns replaces the result
     run->result = result;
 }
 
