@@ -1,0 +1,63 @@
+#pragma once
+// NetworkManager's active dial-up connections, kept as a snapshot that is
+// refreshed through the Qt event loop whenever NetworkManager announces a
+// change. A poll only reads the snapshot, so it never waits on the bus.
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "monitor/ObservedLink.h"
+
+class QDBusMessage;
+class QDBusServiceWatcher;
+class QTimer;
+
+namespace velmora {
+
+class NetworkManagerLinks : public QObject {
+    Q_OBJECT
+public:
+    // Watches the given bus; without a connected bus the snapshot stays empty.
+    explicit NetworkManagerLinks(QDBusConnection bus, QObject* parent = nullptr);
+    ~NetworkManagerLinks() override;
+
+    const std::vector<ObservedLink>& links() const { return links_; }
+    // Completed refreshes so far; lets a caller wait for fresh data.
+    std::uint64_t refreshCount() const { return refreshCount_; }
+    // Starts an asynchronous refresh (one more follows if one is under way).
+    void refresh();
+
+private slots:
+    void onManagerSignal(const QDBusMessage& message);
+
+private:
+    struct Refresh;
+    void start();
+    void finish(const std::shared_ptr<Refresh>& run);
+    void readActiveConnection(const std::shared_ptr<Refresh>& run, const QString& path);
+    void readDevice(const std::shared_ptr<Refresh>& run, std::size_t index, const QString& path);
+    void readAddress(const std::shared_ptr<Refresh>& run, std::size_t index, const QString& path);
+    void readModel(const std::shared_ptr<Refresh>& run, std::size_t index, const QString& modemPath);
+    template <typename Handler>
+    void getAll(const std::shared_ptr<Refresh>& run, const QString& service, const QString& path,
+                const QString& interface, Handler handler);
+    void scheduleRefresh();
+    void ownerChanged(const QString& owner);
+
+    QDBusConnection bus_;
+    QDBusServiceWatcher* watcher_ = nullptr;
+    QTimer* debounce_ = nullptr;
+    QTimer* periodic_ = nullptr;
+    std::vector<ObservedLink> links_;
+    std::uint64_t refreshCount_ = 0;
+    std::uint64_t serial_ = 0;
+    bool inFlight_ = false;
+    bool again_ = false;
+};
+
+} // namespace velmora

@@ -1,0 +1,293 @@
+#include "monitor/PppdLinkScanner.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+
+#include "monitor/SafeText.h"
+
+namespace velmora {
+namespace {
+
+constexpr std::size_t kMaxRunDirEntries = 1024;
+constexpr std::size_t kMaxInterfaces = 512;
+constexpr std::size_t kMaxProcesses = 65536;
+constexpr std::size_t kMaxCommandLineBytes = 4096;
+
+struct ProcessStat {
+    std::string comm;
+    int ppid = 0;
+    std::uint64_t startTime = 0;
+};
+
+// Calls visit for each entry name of dir, at most limit of them.
+void forEachEntry(const std::string& dir, std::size_t limit, const std::function<void(const std::string&)>& visit) {
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return;
+    std::size_t seen = 0;
+    while (const dirent* e = ::readdir(d)) {
+        if (++seen > limit) break;
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") visit(name);
+    }
+    ::closedir(d);
+}
+
+bool endsWith(const std::string& text, std::string_view suffix) {
+    return text.size() > suffix.size() && std::string_view(text).substr(text.size() - suffix.size()) == suffix;
+}
+
+std::optional<std::uint64_t> parseUnsigned(std::string_view text) {
+    if (text.empty() || text.size() > 19) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
+}
+
+// /proc/<pid>/stat: "pid (comm) state ppid ... starttime(22nd) ...". The
+// name may hold blanks and parentheses, so it ends at the last ')'.
+std::optional<ProcessStat> readProcessStat(const std::string& procRoot, int pid) {
+    const auto text = readSmallFile(procRoot + "/" + std::to_string(pid) + "/stat", 1024);
+    if (!text) return std::nullopt;
+    const auto open = text->find('(');
+    const auto close = text->rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) return std::nullopt;
+    ProcessStat stat;
+    stat.comm = text->substr(open + 1, close - open - 1);
+    std::vector<std::string_view> fields; // fields from the 3rd (state) on
+    std::string_view rest = std::string_view(*text).substr(close + 1);
+    while (!rest.empty() && fields.size() < 20) {
+        rest.remove_prefix(std::min(rest.find_first_not_of(' '), rest.size()));
+        const auto end = std::min(rest.find(' '), rest.size());
+        if (end > 0) fields.push_back(rest.substr(0, end));
+        rest.remove_prefix(end);
+    }
+    if (fields.size() < 20) return std::nullopt;
+    const auto ppid = parsePid(fields[1]);
+    const auto start = parseUnsigned(fields[19]);
+    if (!start) return std::nullopt;
+    stat.ppid = ppid.value_or(0);
+    stat.startTime = *start;
+    return stat;
+}
+
+void mergeFacts(std::string& into, const std::string& from) {
+    if (into.empty()) into = from;
+}
+
+} // namespace
+
+PppdLinkScanner::PppdLinkScanner(PppdPaths paths, InterfaceStateReader& reader, unsigned processScanInterval)
+    : paths_(std::move(paths)), reader_(reader), processScanInterval_(processScanInterval) {}
+
+std::vector<ObservedLink> PppdLinkScanner::scan() {
+    const auto pidFiles = readRunDirs();
+    scanProcessesWhenDue();
+    auto pppds = livePppds(pidFiles);
+    std::set<std::string> claimed;
+    for (auto& pppd : pppds) {
+        const auto& hinted = optionsOf(pppd).options.ifname;
+        if (pppd.facts.ifname.empty() && !hinted.empty() && reader_.query(hinted)) pppd.facts.ifname = hinted;
+        if (!pppd.facts.ifname.empty()) claimed.insert(pppd.facts.ifname);
+    }
+    std::vector<std::string> unclaimed;
+    for (auto& ifname : pppInterfaces())
+        if (!claimed.count(ifname)) unclaimed.push_back(ifname);
+    pairUnnamedPppds(pppds, unclaimed);
+
+    std::vector<ObservedLink> links;
+    for (const auto& pppd : pppds) links.push_back(linkOf(pppd));
+    for (const auto& ifname : unclaimed) links.push_back(linkOf(ifname));
+    // An interface that vanished during the poll leaves nothing to know it by.
+    std::erase_if(links, [](const ObservedLink& l) { return l.pid == 0 && l.ifname.empty(); });
+    return links;
+}
+
+std::map<int, PppdLinkScanner::PidFileFacts> PppdLinkScanner::readRunDirs() {
+    std::map<int, PidFileFacts> found;
+    for (const auto& dir : paths_.runDirs) readRunDir(dir, found);
+    return found;
+}
+
+void PppdLinkScanner::readRunDir(const std::string& dir, std::map<int, PidFileFacts>& found) {
+    forEachEntry(dir, kMaxRunDirEntries, [&](const std::string& name) {
+        if (endsWith(name, ".pid")) readPidFile(dir, name, found);
+    });
+}
+
+// "ppp-<linkname>.pid" holds the pid and, once it exists, the interface;
+// "<ifname>.pid" holds the pid of the pppd that owns that interface. Other
+// daemons' pid files are skipped without reading them.
+void PppdLinkScanner::readPidFile(const std::string& dir, const std::string& name,
+                                  std::map<int, PidFileFacts>& found) {
+    const std::string base = name.substr(0, name.size() - 4);
+    const bool linkFile = base.rfind("ppp-", 0) == 0 && base.size() > 4;
+    if (!linkFile && (!isInterfaceName(base) || !reader_.query(base))) return;
+    const auto text = readSmallFile(dir + "/" + name, 256, true);
+    if (!text) return;
+    const auto pid = parsePid(firstLine(*text));
+    if (!pid) return;
+    PidFileFacts facts;
+    if (linkFile) {
+        facts.linkName = cleanText(base.substr(4), kMaxEntryNameBytes);
+        const auto newline = text->find('\n');
+        const auto second = newline == std::string::npos ? std::string_view{}
+                                                          : firstLine(std::string_view(*text).substr(newline + 1));
+        if (isInterfaceName(second)) facts.ifname = second;
+    } else {
+        facts.ifname = base;
+    }
+    auto& known = found[*pid];
+    mergeFacts(known.linkName, facts.linkName);
+    mergeFacts(known.ifname, facts.ifname);
+}
+
+void PppdLinkScanner::scanProcessesWhenDue() {
+    if (processScanInterval_ == 0) return;
+    if (pollsUntilProcessScan_ > 0) {
+        --pollsUntilProcessScan_;
+        return;
+    }
+    pollsUntilProcessScan_ = processScanInterval_ - 1;
+    scannedPppds_.clear();
+    forEachEntry(paths_.proc, kMaxProcesses, [&](const std::string& name) {
+        const auto pid = parsePid(name);
+        if (!pid) return;
+        const auto stat = readProcessStat(paths_.proc, *pid);
+        if (stat && stat->comm == "pppd") scannedPppds_.insert(*pid);
+    });
+}
+
+std::vector<PppdLinkScanner::Pppd> PppdLinkScanner::livePppds(const std::map<int, PidFileFacts>& pidFiles) {
+    std::set<int> candidates = scannedPppds_;
+    for (const auto& entry : pidFiles) candidates.insert(entry.first);
+    std::vector<Pppd> live;
+    std::map<int, int> parents;
+    for (int pid : candidates) {
+        const auto stat = readProcessStat(paths_.proc, pid);
+        if (!stat || stat->comm != "pppd") continue;
+        Pppd pppd;
+        pppd.pid = pid;
+        pppd.startTime = stat->startTime;
+        const auto facts = pidFiles.find(pid);
+        pppd.fromPidFile = facts != pidFiles.end();
+        if (pppd.fromPidFile) pppd.facts = facts->second;
+        parents[pid] = stat->ppid;
+        live.push_back(std::move(pppd));
+    }
+    // pppd forks children for its scripts; until they exec they look like pppd too.
+    std::erase_if(live, [&](const Pppd& p) { return !p.fromPidFile && parents.count(parents[p.pid]); });
+    std::erase_if(scannedPppds_, [&](int pid) { return !parents.count(pid); });
+    std::erase_if(optionsCache_, [&](const auto& entry) { return !parents.count(entry.first); });
+    return live;
+}
+
+std::vector<std::string> PppdLinkScanner::pppInterfaces() const {
+    std::vector<std::string> names;
+    forEachEntry(paths_.sysNet, kMaxInterfaces, [&](const std::string& name) {
+        if (!isInterfaceName(name)) return;
+        const auto type = readSmallFile(paths_.sysNet + "/" + name + "/type", 16);
+        if (type && firstLine(*type) == "512") names.push_back(name); // ARPHRD_PPP
+    });
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A pppd found only in /proc does not say which interface it has. When one
+// such pppd and one unclaimed PPP interface exist they are the same link;
+// otherwise a nameless pppd is left out rather than listed twice.
+void PppdLinkScanner::pairUnnamedPppds(std::vector<Pppd>& pppds, std::vector<std::string>& unclaimed) {
+    const auto unnamed = [](const Pppd& p) { return !p.fromPidFile && p.facts.ifname.empty(); };
+    const auto count = std::count_if(pppds.begin(), pppds.end(), unnamed);
+    if (count == 0 || unclaimed.empty()) return;
+    if (count == 1 && unclaimed.size() == 1) {
+        std::find_if(pppds.begin(), pppds.end(), unnamed)->facts.ifname = unclaimed.front();
+        unclaimed.clear();
+        return;
+    }
+    std::erase_if(pppds, unnamed);
+}
+
+const PppdLinkScanner::CachedOptions& PppdLinkScanner::optionsOf(const Pppd& pppd) {
+    auto& cached = optionsCache_[pppd.pid];
+    if (cached.startTime == pppd.startTime && cached.startTime != 0) return cached;
+    cached = CachedOptions{};
+    cached.startTime = pppd.startTime;
+    const auto cmdline = readSmallFile(paths_.proc + "/" + std::to_string(pppd.pid) + "/cmdline", kMaxCommandLineBytes);
+    if (cmdline) cached.options = parsePppdCommandLine(*cmdline);
+    cached.deviceType = pppDeviceType(cached.options, {});
+    if (!cached.options.tty.empty()) {
+        const auto product = productOf(ttyBaseName(cached.options.tty));
+        cached.deviceName = cleanText(product.empty() ? cached.options.tty : cached.options.tty + " (" + product + ")",
+                                      kMaxDeviceNameBytes);
+    } else {
+        cached.deviceName = cached.options.nic;
+    }
+    return cached;
+}
+
+// The USB device above a serial port knows its product: ttyACM ports hang
+// one level below it, ttyUSB ports two.
+std::string PppdLinkScanner::productOf(const std::string& tty) const {
+    if (tty.empty()) return {};
+    for (const char* up : {"/device/../product", "/device/../../product"}) {
+        const auto text = readSmallFile(paths_.sysTty + "/" + tty + up, 256);
+        if (text) {
+            auto product = cleanText(firstLine(*text), 96);
+            if (!product.empty()) return product;
+        }
+    }
+    return {};
+}
+
+ObservedLink PppdLinkScanner::linkOf(const Pppd& pppd) {
+    const auto& cached = optionsOf(pppd);
+    ObservedLink link;
+    link.pid = pppd.pid;
+    link.startTime = pppd.startTime;
+    link.ifname = pppd.facts.ifname;
+    applyInterfaceState(link);
+    const auto& o = cached.options;
+    const std::initializer_list<const std::string*> names = {&pppd.facts.linkName, &o.linkName, &o.callPeer,
+                                                              &link.ifname};
+    for (const std::string* name : names) {
+        if (!name->empty()) {
+            link.entryName = cleanText(*name, kMaxEntryNameBytes);
+            break;
+        }
+    }
+    if (link.entryName.empty()) link.entryName = "pppd";
+    link.deviceType = cached.deviceType.empty() ? pppDeviceType(o, link.ifname) : cached.deviceType;
+    link.deviceName = cached.deviceName.empty() ? link.ifname : cached.deviceName;
+    return link;
+}
+
+ObservedLink PppdLinkScanner::linkOf(const std::string& ifname) {
+    ObservedLink link;
+    link.ifname = ifname;
+    link.entryName = ifname;
+    link.deviceType = pppDeviceType({}, ifname);
+    link.deviceName = ifname;
+    applyInterfaceState(link);
+    return link;
+}
+
+// Established = up, running and holding an IPv4 address. An interface that
+// has gone leaves its pppd dialling again.
+void PppdLinkScanner::applyInterfaceState(ObservedLink& link) {
+    if (link.ifname.empty()) return;
+    const auto state = reader_.query(link.ifname);
+    if (!state) {
+        link.ifname.clear();
+        return;
+    }
+    link.address = state->ipv4;
+    link.established = state->up && state->running && !state->ipv4.empty();
+}
+
+} // namespace velmora
