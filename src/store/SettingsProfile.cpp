@@ -1,0 +1,79 @@
+#include "store/SettingsProfile.h"
+
+#include <climits>
+#include <cstdint>
+#include <optional>
+
+#include "store/IniText.h"
+#include "store/ProfileFile.h"
+
+namespace velmora {
+namespace {
+
+// What the old fixed 4096-byte buffer held, without its terminating zero.
+constexpr std::size_t kMaxValueBytes = 4095;
+
+std::optional<std::string> storedText(const std::string& path, std::string_view section,
+                                      std::string_view key) {
+    std::optional<QByteArray> bytes = profile_file::readAll(path);
+    if (!bytes) return std::nullopt;
+    std::optional<std::string_view> raw =
+        ini::findValue(std::string_view(bytes->constData(), bytes->size()), section, key);
+    if (!raw) return std::nullopt;
+    return ini::cookedValue(*raw, kMaxValueBytes);
+}
+
+// Optional blanks, optional sign, the leading decimal digits, saturated.
+int leadingInt(std::string_view text) {
+    std::size_t pos = text.find_first_not_of(" \t");
+    if (pos == std::string_view::npos) return 0;
+    bool negative = text[pos] == '-';
+    if (negative || text[pos] == '+') ++pos;
+    const std::int64_t limit = negative ? -static_cast<std::int64_t>(INT_MIN) : INT_MAX;
+    std::int64_t magnitude = 0;
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+        magnitude = std::min<std::int64_t>(magnitude * 10 + (text[pos] - '0'), limit);
+    }
+    return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+} // namespace
+
+int SettingsProfile::readInt(std::string_view section, std::string_view key,
+                             int defaultValue) const {
+    std::optional<std::string> text = storedText(path_, section, key);
+    if (!text || text->empty()) return defaultValue;
+    return leadingInt(*text);
+}
+
+std::string SettingsProfile::readString(std::string_view section, std::string_view key,
+                                        std::string_view defaultValue) const {
+    std::optional<std::string> text = storedText(path_, section, key);
+    return text ? std::move(*text) : std::string(defaultValue);
+}
+
+void SettingsProfile::writeInt(std::string_view section, std::string_view key, int value) {
+    writeString(section, key, std::to_string(value));
+}
+
+bool SettingsProfile::writeString(std::string_view section, std::string_view key,
+                                  std::string_view value) {
+    return writeStrings(section, {{std::string(key), std::string(value)}});
+}
+
+bool SettingsProfile::writeStrings(
+    std::string_view section, const std::vector<std::pair<std::string, std::string>>& keyValues) {
+    if (!ini::isWritableSectionName(section)) return false;
+    ini::KeyValues stored;
+    stored.reserve(keyValues.size());
+    for (const auto& [key, value] : keyValues) {
+        if (!ini::isWritableKeyName(key)) return false;
+        stored.emplace_back(ini::trimmedName(key), ini::storedValue(value));
+    }
+    const std::string sectionName = ini::trimmedName(section);
+    return profile_file::rewrite(path_, [&](std::string_view text) {
+        return ini::withKeysWritten(text, sectionName, stored);
+    });
+}
+
+} // namespace velmora
