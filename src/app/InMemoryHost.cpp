@@ -316,7 +316,7 @@ void InMemoryHost::beep() { ++beepCount_; }
 bool InMemoryHost::trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                               const std::string& tooltip) {
     if (op == TrayOp::Delete) return trayIcons_.erase(iconId) != 0;
-    if (!findWindow(owner) || trayIcons_.count(iconId)) return false;
+    if (!trayAvailable_ || !findWindow(owner) || trayIcons_.count(iconId)) return false;
     trayIcons_[iconId] = TrayIcon{owner, iconResource, tooltip};
     return true;
 }

@@ -91,6 +91,9 @@ public:
     bool trayIconPresent(int iconId) const override { return trayIcons_.count(iconId) != 0; }
     std::string trayTooltip(int iconId) const override;
 
+    // A desktop without a notification area: adding a tray icon fails.
+    void setTrayAvailable(bool available) { trayAvailable_ = available; }
+
     // Inspection for tests.
     VirtualClock& clock() { return clock_; }
     std::vector<WindowId> windows() const;
@@ -184,6 +187,7 @@ private:
     std::map<TimerKey, Timer> timers_;
     std::uint64_t timerSeq_ = 0;
     std::map<int, TrayIcon> trayIcons_;
+    bool trayAvailable_ = true;
     int messageBoxAnswer_ = IdNo;
     std::function<void()> messageBoxStep_;
     bool messageBoxStepRunning_ = false;

@@ -140,6 +140,9 @@ TEST_F(InMemoryHostTest, WindowsBeneathAModalRunTakeNoInputButStillHearTimersAnd
     host.trayNotify(0, TrayOp::Add, 7, 129, "ohne Besitzer");
     EXPECT_FALSE(host.trayIconPresent(7));
     host.script({[&] {
+                     host.setTrayAvailable(false);
+                     EXPECT_FALSE(host.trayNotify(dialog.self, TrayOp::Add, 7, 129, "Velmora"));
+                     host.setTrayAvailable(true);
                      host.trayNotify(dialog.self, TrayOp::Add, 7, 129, "Velmora");
                      host.setTimer(dialog.self, 1, 100);
                      host.click(dialog.self, Button);
