@@ -48,13 +48,6 @@ TEST(Warning, SoundsFromTheThresholdOnAndNeverWithoutOne) {
     }
 }
 
-TEST(Warning, TableFollowsTheListEntries) {
-    const int expected[] = {-1, 5, 10, 15, 30, 60, 90, 120, 240};
-    for (int index = 0; index < 9; ++index) {
-        EXPECT_EQ(warningMinutes(index), expected[index]) << index;
-    }
-}
-
 TEST(Display, ElapsedTimeHasTwoDigitFieldsAndWidensPastNinetyNineHours) {
     EXPECT_EQ(formatElapsed(0), "00:00:00");
     EXPECT_EQ(formatElapsed(3725), "01:02:05");
