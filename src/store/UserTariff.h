@@ -12,6 +12,9 @@
 namespace velmora {
 
 inline constexpr const char* kCostEditorSection = "Cost-Editor";
+// Readers walk at most this many bands of a list, whatever count is stored: a
+// hand-edited count in the billions must not hang the reader or exhaust memory.
+inline constexpr int kMaxStoredBands = 1000;
 
 struct TariffBand {
     int startHour = 0;

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
