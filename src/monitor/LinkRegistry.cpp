@@ -15,7 +15,9 @@ bool samePppd(int pidA, std::uint64_t startA, int pidB, std::uint64_t startB) {
     return pidA != 0 && pidA == pidB && startA == startB;
 }
 
-bool differentPppd(int pidA, int pidB) { return pidA != 0 && pidB != 0 && pidA != pidB; }
+bool differentPppd(int pidA, std::uint64_t startA, int pidB, std::uint64_t startB) {
+    return pidA != 0 && pidB != 0 && !samePppd(pidA, startA, pidB, startB);
+}
 
 } // namespace
 
@@ -49,7 +51,7 @@ LinkRegistry::Tracked* LinkRegistry::match(const ObservedLink& link, std::vector
     if (auto* t = find([&](const Tracked& t) { return samePppd(t.pid, t.startTime, link.pid, link.startTime); }))
         return t;
     if (auto* t = find([&](const Tracked& t) {
-            return !link.ifname.empty() && t.ifname == link.ifname && !differentPppd(t.pid, link.pid);
+            return !link.ifname.empty() && t.ifname == link.ifname && !differentPppd(t.pid, t.startTime, link.pid, link.startTime);
         }))
         return t;
     return find([&](const Tracked& t) { return !link.nmPath.empty() && t.nmPath == link.nmPath; });

@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "monitor/FakeSystem.h"
+#include "monitor/LinuxConnectionSource.h"
+
+namespace velmora::test {
+namespace {
+
+class PppdLinks : public testing::Test {
+protected:
+    FakeMachine machine;
+    FakeInterfaces* interfaces = nullptr;
+    std::unique_ptr<LinuxConnectionSource> source;
+
+    void SetUp() override {
+        auto reader = std::make_unique<FakeInterfaces>();
+        interfaces = reader.get();
+        source = std::make_unique<LinuxConnectionSource>(std::move(reader), machine.paths(), nullptr, 1);
+    }
+    void up(const std::string& ifname, const std::string& address = "10.64.0.9") {
+        interfaces->states[ifname] = {true, true, address};
+    }
+    void linkFile(const std::string& linkName, int pid, const std::string& ifname, const std::string& dir = "run") {
+        machine.tree.write(dir + "/ppp-" + linkName + ".pid", std::to_string(pid) + "\n" + ifname + (ifname.empty() ? "" : "\n"));
+    }
+    void interfaceFile(const std::string& ifname, int pid, const std::string& dir = "run/pppd") {
+        machine.tree.write(dir + "/" + ifname + ".pid", std::to_string(pid) + "\n");
+    }
+    struct Seen {
+        ConnectionList list;
+        ConnectionStatus status;
+        std::string address;
+    };
+    Seen probe() {
+        Seen seen;
+        seen.list = source->list();
+        seen.status = source->status(seen.list.firstHandle);
+        seen.address = source->projectionAddress(seen.list.firstHandle);
+        return seen;
+    }
+};
+
+TEST_F(PppdLinks, NothingRunningListsNothing) {
+    machine.process(100, {"/usr/sbin/sshd", "-D"}, 5, 1, "sshd");
+    machine.tree.write("run/sshd.pid", "100\n");
+    const auto seen = probe();
+    EXPECT_EQ(seen.list.count, 0u);
+    EXPECT_EQ(seen.list.firstHandle, 0u);
+    EXPECT_FALSE(seen.status.connected);
+}
+
+TEST_F(PppdLinks, PppdWithoutInterfaceIsDialling) {
+    machine.process(4711, {"/usr/sbin/pppd", "call", "provider", "/dev/ttyS0", "115200"});
+    const auto seen = probe();
+    ASSERT_EQ(seen.list.count, 1u);
+    EXPECT_NE(seen.list.firstHandle, 0u);
+    EXPECT_EQ(seen.list.firstEntryName, "provider");
+    EXPECT_FALSE(seen.status.connected);
+    EXPECT_EQ(seen.status.deviceType, "modem");
+    EXPECT_EQ(seen.status.deviceName, "/dev/ttyS0");
+}
+
+TEST_F(PppdLinks, EstablishedNeedsUpRunningAndAnAddress) {
+    machine.process(4711, {"pppd", "call", "provider"});
+    linkFile("arcor", 4711, "ppp0");
+    machine.pppInterface("ppp0");
+
+    interfaces->states["ppp0"] = {true, true, ""};
+    EXPECT_FALSE(probe().status.connected) << "up without address";
+    interfaces->states["ppp0"] = {true, false, "10.1.2.3"};
+    EXPECT_FALSE(probe().status.connected) << "not running";
+    interfaces->states["ppp0"] = {false, false, "10.1.2.3"};
+    EXPECT_FALSE(probe().status.connected) << "down";
+
+    up("ppp0", "10.1.2.3");
+    const auto seen = probe();
+    EXPECT_EQ(seen.list.count, 1u);
+    EXPECT_TRUE(seen.status.connected);
+    EXPECT_EQ(seen.address, "10.1.2.3");
+    EXPECT_EQ(seen.list.firstEntryName, "arcor");
+}
+
+TEST_F(PppdLinks, EntryNameComesFromLinkNameThenCallPeerThenInterface) {
+    machine.process(10, {"pppd", "call", "peer-a", "linkname", "ignored?"});
+    linkFile("from-file", 10, "ppp0", "run/pppd");
+    machine.process(20, {"pppd", "call", "peer-b"}, 2000);
+    interfaceFile("ppp1", 20, "run");
+    machine.process(30, {"pppd", "/dev/ttyS1"}, 3000);
+    interfaceFile("ppp2", 30);
+    for (const char* ifname : {"ppp0", "ppp1", "ppp2"}) up(ifname);
+
+    source->list();
+    std::vector<std::string> names;
+    for (const auto& listed : source->snapshot()) names.push_back(listed.link.entryName);
+    EXPECT_EQ(names, (std::vector<std::string>{"from-file", "peer-b", "ppp2"}));
+}
+
+TEST_F(PppdLinks, DeviceNameCarriesTheModemsProductFromSysfs) {
+    // ttyUSB ports sit two levels below the USB device that names the product.
+    machine.tree.write("sys/devices/usb1/1-1/product", "Huawei Mobile\n");
+    machine.tree.makeDir("sys/devices/usb1/1-1/1-1:1.0/ttyUSB0");
+    machine.tree.symlink(machine.tree.path("sys/devices/usb1/1-1/1-1:1.0/ttyUSB0"), "sys/class/tty/ttyUSB0/device");
+    machine.process(50, {"pppd", "ttyUSB0", "460800", "call", "mobil"});
+    EXPECT_EQ(probe().status.deviceName, "/dev/ttyUSB0 (Huawei Mobile)");
+}
+
+TEST_F(PppdLinks, KernelPppInterfaceWithoutKnownPppdIsListedByItsName) {
+    machine.pppInterface("ippp0");
+    machine.tree.write("sys/class/net/eth0/type", "1\n");
+    up("ippp0");
+    up("eth0");
+    const auto seen = probe();
+    ASSERT_EQ(seen.list.count, 1u);
+    EXPECT_EQ(seen.list.firstEntryName, "ippp0");
+    EXPECT_EQ(seen.status.deviceType, "isdn");
+    EXPECT_TRUE(seen.status.connected);
+}
+
+TEST_F(PppdLinks, PppdFoundOnlyInProcIsPairedWithTheOnePppInterface) {
+    // A pppd whose run directory is elsewhere: its interface must not show up
+    // as a second link that would push the established one off first place.
+    machine.process(60, {"pppd", "call", "isp"});
+    machine.pppInterface("ppp0");
+    up("ppp0");
+    const auto seen = probe();
+    ASSERT_EQ(seen.list.count, 1u);
+    EXPECT_EQ(seen.list.firstEntryName, "isp");
+    EXPECT_TRUE(seen.status.connected);
+}
+
+TEST_F(PppdLinks, HandleAndFirstPlaceStayWhileLinksComeAndGo) {
+    machine.process(70, {"pppd", "call", "late"}, 9000);
+    linkFile("late", 70, "");
+    const auto dialling = probe();
+    EXPECT_FALSE(dialling.status.connected);
+
+    // An older pppd appears later: first place stays with the link seen first.
+    machine.process(80, {"pppd", "call", "early"}, 100);
+    linkFile("early", 80, "ppp1");
+    up("ppp1");
+    linkFile("late", 70, "ppp0");
+    up("ppp0");
+    const auto bothUp = probe();
+    EXPECT_EQ(bothUp.list.count, 2u);
+    EXPECT_EQ(bothUp.list.firstHandle, dialling.list.firstHandle) << "dialling and up are one link";
+    EXPECT_EQ(bothUp.list.firstEntryName, "late");
+    EXPECT_TRUE(bothUp.status.connected);
+    const auto earlyHandle = source->snapshot().at(1).handle;
+
+    machine.tree.remove("proc/70");
+    const auto afterDrop = probe();
+    EXPECT_EQ(afterDrop.list.count, 1u);
+    EXPECT_EQ(afterDrop.list.firstHandle, earlyHandle);
+    EXPECT_FALSE(source->status(dialling.list.firstHandle).connected) << "a gone link's handle answers nothing";
+    EXPECT_EQ(source->projectionAddress(dialling.list.firstHandle), "");
+    EXPECT_FALSE(source->status(0).connected);
+    EXPECT_FALSE(source->status(987654).connected);
+}
+
+TEST_F(PppdLinks, LinksFirstSeenTogetherPutTheOlderPppdFirst) {
+    machine.process(90, {"pppd", "call", "aaa-young"}, 5000);
+    machine.process(91, {"pppd", "call", "zzz-old"}, 10);
+    EXPECT_EQ(probe().list.firstEntryName, "zzz-old");
+}
+
+TEST_F(PppdLinks, StalePidFilesAndOtherProcessesAreIgnored) {
+    linkFile("gone", 4242, "ppp0");                           // no such process
+    machine.process(4343, {"bash"}, 10, 1, "bash");
+    linkFile("reused", 4343, "ppp1");                         // pid reused by another program
+    machine.process(4444, {"pppd", "call", "x"}, 50);
+    machine.process(4445, {"pppd", "call", "x"}, 51, 4444);   // pppd's child before it runs its script
+    up("ppp0");
+    up("ppp1");
+    EXPECT_EQ(probe().list.count, 1u);
+}
+
+TEST_F(PppdLinks, HostileFilesNeitherHangNorLeakGarbage) {
+    machine.process(500, {"pppd", "/dev/ttyS0"});
+    machine.tree.write("run/ppp-bad\x1b[2J\xc3(name" + std::string(200, 'x') + ".pid", "500\n../../etc\n");
+    machine.process(501, {"pppd", "call", std::string(5000, 'n') + "\x01\xff", std::string(9000, '/')});
+    machine.tree.write("run/ppp-huge.pid", std::string(10 << 20, '7'));
+    ASSERT_EQ(::mkfifo(machine.tree.path("run/ppp-fifo.pid").c_str(), 0600), 0);
+    machine.tree.write("elsewhere.pid", "500\nppp0\n");
+    machine.tree.symlink(machine.tree.path("elsewhere.pid"), "run/pppd/ppp-sneaky.pid");
+    machine.tree.write("run/ppp-neg.pid", "-500\n");
+    machine.tree.write("run/ppp-bin.pid", std::string("\0\x01\x02garbage", 10));
+    machine.tree.write("proc/502/stat", std::string(20000, '('));
+    machine.tree.write("proc/503/stat", "503 (pppd) S\n");
+    machine.tree.write("proc/504/stat", std::string("\xff\0\x01 (pppd) ") + std::string(3000, '9'));
+    machine.tree.write("run/ppp-x.pid", "502\n");
+    machine.tree.write("run/ppp-y.pid", "503\n");
+    up("ppp0");
+
+    const auto seen = probe();
+    ASSERT_EQ(seen.list.count, 2u);
+    EXPECT_FALSE(seen.status.connected) << "the symlinked pid file must not claim ppp0";
+    for (const auto& listed : source->snapshot()) {
+        const auto& name = listed.link.entryName;
+        EXPECT_LE(name.size(), 256u);
+        for (unsigned char c : name) EXPECT_GE(c, 0x20);
+        EXPECT_LE(listed.link.deviceName.size(), 128u);
+        EXPECT_EQ(listed.link.ifname, "");
+        if (listed.link.pid == 500) {
+            EXPECT_EQ(name.substr(0, 12), "bad[2J(namex");
+        }
+        if (listed.link.pid == 501) {
+            EXPECT_EQ(name, std::string(256, 'n'));
+        }
+    }
+}
+
+TEST_F(PppdLinks, ProcessScanRunsOnlyEveryNthPoll) {
+    auto reader = std::make_unique<FakeInterfaces>();
+    LinuxConnectionSource sparse(std::move(reader), machine.paths(), nullptr, 3);
+    EXPECT_EQ(sparse.list().count, 0u);                      // scans: nothing yet
+    machine.process(600, {"pppd", "call", "slow"});
+    EXPECT_EQ(sparse.list().count, 0u);
+    EXPECT_EQ(sparse.list().count, 0u);
+    EXPECT_EQ(sparse.list().count, 1u);                      // third poll after the scan
+    machine.tree.remove("proc/600");
+    EXPECT_EQ(sparse.list().count, 0u) << "a pppd that ends is dropped at once";
+}
+
+} // namespace
+} // namespace velmora::test
