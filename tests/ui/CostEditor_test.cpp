@@ -17,7 +17,7 @@ protected:
         std::vector<std::function<void()>> wrapped;
         for (auto& step : steps) wrapped.push_back([this, step] { step(e.host.topWindow()); });
         e.host.script(std::move(wrapped));
-        CostEditorDialog editor(e.env);
+        velmora::CostEditorDialog editor(e.env);
         return e.host.runModal(costEditorTemplate(), editor, 0);
     }
     std::vector<std::string> items(WindowId w, int list) {
