@@ -1,6 +1,7 @@
 #include "store/IniText.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace velmora::ini {
 namespace {
@@ -36,19 +37,42 @@ struct Line {
     bool hasBreak() const { return next > end; }
 };
 
-Line lineAt(std::string_view text, std::size_t pos) {
-    std::size_t end = pos;
-    while (end < text.size() && !isLineBreak(text[end])) ++end;
-    std::size_t next = end;
-    if (next < text.size()) {
-        next += (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
-    }
-    return {pos, end, next};
-}
-
 std::size_t firstLineStart(std::string_view text) {
     return text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
 }
+
+// Walks the lines in one pass over the bytes. The next LF is remembered, so a
+// file of lone CRs costs no more than one of LFs.
+class LineScanner {
+public:
+    explicit LineScanner(std::string_view text) : text_(text), pos_(firstLineStart(text)) {}
+    bool atEnd() const { return pos_ >= text_.size(); }
+
+    Line next() {
+        if (!lfKnown_ || nextLf_ < pos_) {
+            lfKnown_ = true;
+            nextLf_ = text_.find('\n', pos_);
+            if (nextLf_ == std::string_view::npos) nextLf_ = text_.size();
+        }
+        const char* cr = static_cast<const char*>(
+            std::memchr(text_.data() + pos_, '\r', nextLf_ - pos_));
+        Line line{pos_, cr ? static_cast<std::size_t>(cr - text_.data()) : nextLf_, 0};
+        line.next = line.end;
+        if (line.next < text_.size()) {
+            const bool crlf = text_[line.next] == '\r' && line.next + 1 < text_.size() &&
+                              text_[line.next + 1] == '\n';
+            line.next += crlf ? 2 : 1;
+        }
+        pos_ = line.next;
+        return line;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_;
+    std::size_t nextLf_ = 0;
+    bool lfKnown_ = false;
+};
 
 enum class LineKind { Other, Section, Entry };
 
@@ -58,13 +82,16 @@ struct ParsedLine {
     std::string_view value;
 };
 
-ParsedLine parseLine(std::string_view content) {
+// Outside the section of interest only section lines matter: `wantEntries`
+// false saves looking for "=" in every other line.
+ParsedLine parseLine(std::string_view content, bool wantEntries) {
     std::string_view t = trimmed(content);
     if (t.empty() || t.front() == ';') return {};
     if (t.front() == '[') {
         std::string_view inner = t.substr(1);
         return {LineKind::Section, trimmed(inner.substr(0, inner.find(']'))), {}};
     }
+    if (!wantEntries) return {};
     std::size_t equals = t.find('=');
     if (equals == std::string_view::npos) return {};
     return {LineKind::Entry, trimmed(t.substr(0, equals)), trimmed(t.substr(equals + 1))};
@@ -86,10 +113,9 @@ struct SectionScan {
 SectionScan scanSection(std::string_view text, std::string_view section, const KeyValues& keys) {
     SectionScan scan;
     scan.keys.resize(keys.size());
-    for (std::size_t pos = firstLineStart(text); pos < text.size();) {
-        Line line = lineAt(text, pos);
-        pos = line.next;
-        ParsedLine parsed = parseLine(text.substr(line.begin, line.end - line.begin));
+    for (LineScanner lines(text); !lines.atEnd();) {
+        Line line = lines.next();
+        ParsedLine parsed = parseLine(text.substr(line.begin, line.end - line.begin), scan.found);
         if (parsed.kind == LineKind::Section) {
             if (scan.found) break;
             scan.found = sameName(parsed.name, section);
@@ -148,10 +174,9 @@ std::string applied(std::string_view text, std::vector<Splice> splices) {
 std::optional<std::string_view> findValue(std::string_view text, std::string_view section,
                                           std::string_view key) {
     bool inSection = false;
-    for (std::size_t pos = firstLineStart(text); pos < text.size();) {
-        Line line = lineAt(text, pos);
-        pos = line.next;
-        ParsedLine parsed = parseLine(text.substr(line.begin, line.end - line.begin));
+    for (LineScanner lines(text); !lines.atEnd();) {
+        Line line = lines.next();
+        ParsedLine parsed = parseLine(text.substr(line.begin, line.end - line.begin), inSection);
         if (parsed.kind == LineKind::Section) {
             if (inSection) return std::nullopt;
             inSection = sameName(parsed.name, section);
@@ -220,8 +245,9 @@ std::string withKeysWritten(std::string_view text, std::string_view section,
         block.append("[").append(section).append("]").append(eol).append(added);
         splices.push_back({text.size(), text.size(), std::move(block)});
     } else if (!added.empty()) {
-        if (!scan.lastEntry.hasBreak()) added.insert(0, eol);
-        splices.push_back({scan.lastEntry.next, scan.lastEntry.next, std::move(added)});
+        std::string block(scan.lastEntry.hasBreak() ? "" : eol);
+        block.append(added);
+        splices.push_back({scan.lastEntry.next, scan.lastEntry.next, std::move(block)});
     }
     return applied(text, std::move(splices));
 }

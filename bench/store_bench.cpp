@@ -1,0 +1,86 @@
+// Persistence costs: one profile read as the tariff model does it many times a
+// second, and one log record written to a log that has grown long.
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include "store/ConnectionLog.h"
+#include "store/SettingsProfile.h"
+#include "store/UserTariff.h"
+
+namespace {
+
+using velmora::ConnectionLog;
+using velmora::LocalTime;
+using velmora::LogRecord;
+using velmora::SettingsProfile;
+
+void writeRealisticProfile(SettingsProfile& profile) {
+    profile.writeStrings("Standard", {{"Kosten", "125.40"}, {"Tarifzone", "4"}, {"Warnung", "2"}});
+    velmora::UserTariff tariff;
+    for (int i = 0; i < 8; ++i) {
+        tariff.weekdayBands.push_back({i * 3, i * 3 + 3, std::to_string(60 + i * 10)});
+        tariff.holidayBands.push_back({i * 3, i * 3 + 3, std::to_string(90 + i * 10) + ".5"});
+    }
+    velmora::saveUserTariff(profile, tariff);
+}
+
+void BM_ProfileReadString(benchmark::State& state) {
+    QTemporaryDir dir;
+    SettingsProfile profile(dir.path().toStdString() + "/velmora.INI");
+    writeRealisticProfile(profile);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(profile.readString("F-7", "Takt", ""));
+    }
+}
+BENCHMARK(BM_ProfileReadString);
+
+LocalTime momentOf(int minutes) {
+    LocalTime t;
+    t.year = 2026;
+    t.month = 1 + minutes / (60 * 24 * 28) % 12;
+    t.day = 1 + minutes / (60 * 24) % 28;
+    t.hour = minutes / 60 % 24;
+    t.minute = minutes % 60;
+    return t;
+}
+
+LogRecord recordNumber(int n) {
+    return {momentOf(2 * n), momentOf(2 * n + 1), "0.48", std::to_string(n) + ".00"};
+}
+
+// The log is built as bytes: writing 10,000 records one by one would take a while.
+void writeLogOf(const std::string& path, int records) {
+    std::ofstream out(path, std::ios::binary);
+    for (int n = 0; n < records; ++n) {
+        LogRecord r = recordNumber(n);
+        out << '[' << velmora::logSectionName(r.start, r.end) << "]\nVerbindungskosten="
+            << r.connectionCost << "\nGesamtkosten bis dato=" << r.grandTotal << '\n';
+    }
+}
+
+void BM_LogRecordAt10000Records(benchmark::State& state) {
+    constexpr int kRecords = 10000;
+    QTemporaryDir dir;
+    ConnectionLog log(dir.path().toStdString() + "/zelvar.log");
+    writeLogOf(log.path(), kRecords);
+    std::vector<double> millis;
+    int next = kRecords;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(log.write(recordNumber(next++)));
+        millis.push_back(std::chrono::duration<double, std::milli>(
+                             std::chrono::steady_clock::now() - start).count());
+    }
+    std::nth_element(millis.begin(), millis.begin() + millis.size() / 2, millis.end());
+    state.counters["median_ms"] = millis[millis.size() / 2];
+}
+BENCHMARK(BM_LogRecordAt10000Records)->Iterations(200)->Unit(benchmark::kMillisecond);
+
+} // namespace
