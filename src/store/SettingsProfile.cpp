@@ -13,12 +13,16 @@ namespace {
 // What the old fixed 4096-byte buffer held, without its terminating zero.
 constexpr std::size_t kMaxValueBytes = 4095;
 
-std::optional<std::string> storedText(const std::string& path, std::string_view section,
-                                      std::string_view key) {
-    std::optional<QByteArray> bytes = profile_file::readAll(path);
-    if (!bytes) return std::nullopt;
-    std::optional<std::string_view> raw =
-        ini::findValue(std::string_view(bytes->constData(), bytes->size()), section, key);
+std::optional<std::string> storedText(const std::string& path, const std::string* frozenText,
+                                      std::string_view section, std::string_view key) {
+    std::optional<QByteArray> bytes;
+    if (!frozenText) {
+        bytes = profile_file::readAll(path);
+        if (!bytes) return std::nullopt;
+    }
+    const std::string_view text =
+        frozenText ? std::string_view(*frozenText) : std::string_view(bytes->constData(), bytes->size());
+    std::optional<std::string_view> raw = ini::findValue(text, section, key);
     if (!raw) return std::nullopt;
     return ini::cookedValue(*raw, kMaxValueBytes);
 }
@@ -39,16 +43,25 @@ int leadingInt(std::string_view text) {
 
 } // namespace
 
+SettingsProfile SettingsProfile::snapshot() const {
+    if (frozenText_) return *this;
+    SettingsProfile copy(path_);
+    // A file that cannot be read reads as missing, as every live read would.
+    std::optional<QByteArray> bytes = profile_file::readAll(path_);
+    copy.frozenText_ = std::make_shared<const std::string>(bytes ? bytes->toStdString() : std::string());
+    return copy;
+}
+
 int SettingsProfile::readInt(std::string_view section, std::string_view key,
                              int defaultValue) const {
-    std::optional<std::string> text = storedText(path_, section, key);
+    std::optional<std::string> text = storedText(path_, frozenText_.get(), section, key);
     if (!text || text->empty()) return defaultValue;
     return leadingInt(*text);
 }
 
 std::string SettingsProfile::readString(std::string_view section, std::string_view key,
                                         std::string_view defaultValue) const {
-    std::optional<std::string> text = storedText(path_, section, key);
+    std::optional<std::string> text = storedText(path_, frozenText_.get(), section, key);
     return text ? std::move(*text) : std::string(defaultValue);
 }
 
@@ -63,6 +76,7 @@ bool SettingsProfile::writeString(std::string_view section, std::string_view key
 
 bool SettingsProfile::writeStrings(
     std::string_view section, const std::vector<std::pair<std::string, std::string>>& keyValues) {
+    frozenText_.reset();
     if (!ini::isWritableSectionName(section)) return false;
     ini::KeyValues stored;
     stored.reserve(keyValues.size());

@@ -7,6 +7,7 @@
 // replaces in place or appends to its section, a missing section goes to the
 // end of the file), and none of the INI libraries Debian ships keeps all of them.
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,6 +19,11 @@ class SettingsProfile {
 public:
     explicit SettingsProfile(std::string path) : path_(std::move(path)) {}
     const std::string& path() const { return path_; }
+
+    // The same profile whose reads all come from one read of the file, made
+    // now: for a reader that needs many keys of one moment (the tariff model,
+    // once a second). A write goes to the file and makes the copy live again.
+    SettingsProfile snapshot() const;
 
     // The key's integer: optional blanks, optional sign, leading decimal digits
     // (saturated to the int range); 0 when the text starts otherwise; the default
@@ -42,6 +48,7 @@ public:
 
 private:
     std::string path_;
+    std::shared_ptr<const std::string> frozenText_; // set only in a snapshot
 };
 
 } // namespace velmora

@@ -79,8 +79,11 @@ void walkBuiltInTable(int zone, CalendarSeconds now, const LocalTime& t, UnitLen
 // usable unit length would arm a zero-period timer, so it is passed over.
 void walkUserBands(CalendarSeconds now, const LocalTime& t, const SettingsProfile& profile,
                    UnitLengthReceiver& receiver) {
-    const BandList list = isHolidayListDay(profile, t.dayOfWeek) ? BandList::Holiday : BandList::Weekday;
-    for (const TariffBand& band : loadBandList(profile, list)) {
+    // One read of the file per evaluation: fresh every tick, and one consistent
+    // state even while another copy of the program rewrites the tariff.
+    const SettingsProfile stored = profile.snapshot();
+    const BandList list = isHolidayListDay(stored, t.dayOfWeek) ? BandList::Holiday : BandList::Weekday;
+    for (const TariffBand& band : loadBandList(stored, list)) {
         if (!bandContains(now, t, band.startHour, band.endHour)) {
             continue;
         }
