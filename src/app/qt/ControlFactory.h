@@ -1,0 +1,19 @@
+#pragma once
+// Real widgets for the controls of a dialog template.
+
+#include <QWidget>
+
+#include "app/DialogTemplate.h"
+#include "app/qt/DialogUnits.h"
+
+namespace velmora {
+
+// Creates the control as a child of parent, placed by its template rectangle
+// and hidden when the template says so. Statics, frames and group boxes never
+// take the focus; tab stops take it by Tab and click, the others by click.
+QWidget* createControl(const ControlTemplate& tmpl, QWidget* parent, const DialogBaseUnits& units);
+
+// True for the kinds that hold a list of entries.
+bool isListKind(ControlKind kind);
+
+} // namespace velmora

@@ -1,0 +1,29 @@
+#pragma once
+// Dialog units to pixels. Templates are laid out in units of the dialog font:
+// x in quarters of its average character width, y in eighths of its height.
+
+#include <QFont>
+#include <QRect>
+
+class QPaintDevice;
+
+namespace velmora {
+
+struct DialogBaseUnits {
+    int averageWidth = 0; // width of "A".."Z" "a".."z" divided by 52, rounded up
+    int height = 0;       // the font's line height
+
+    int toPixelsX(int units) const;
+    int toPixelsY(int units) const;
+    // Each edge is mapped on its own, so that adjacent rectangles stay adjacent.
+    QRect toPixels(int x, int y, int width, int height) const;
+};
+
+// The UI font of every dialog: a sans-serif face with umlauts and "€" that
+// every Debian desktop has.
+QFont dialogFont();
+
+// Base units of font as drawn on device (nullptr: the screen's default).
+DialogBaseUnits baseUnitsOf(const QFont& font, const QPaintDevice* device = nullptr);
+
+} // namespace velmora
