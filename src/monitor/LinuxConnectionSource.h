@@ -18,7 +18,7 @@ public:
     // networkManager may be null: that origin is then empty.
     LinuxConnectionSource(std::unique_ptr<InterfaceStateReader> reader, PppdPaths paths,
                           std::unique_ptr<NetworkManagerLinks> networkManager = nullptr,
-                          unsigned processScanInterval = 5);
+                          unsigned processScanInterval = 30);
 
     // The kernel, the standard pppd paths and NetworkManager on the system bus.
     // Needs a Qt application object for the bus; without one only pppd counts.

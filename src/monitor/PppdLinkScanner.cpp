@@ -1,6 +1,7 @@
 #include "monitor/PppdLinkScanner.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <functional>
@@ -147,13 +148,26 @@ void PppdLinkScanner::readPidFile(const std::string& dir, const std::string& nam
     mergeFacts(known.ifname, facts.ifname);
 }
 
-void PppdLinkScanner::scanProcessesWhenDue() {
-    if (processScanInterval_ == 0) return;
-    if (pollsUntilProcessScan_ > 0) {
-        --pollsUntilProcessScan_;
-        return;
+// Identity and change time of each run directory's pppd database.
+bool PppdLinkScanner::pppdDatabaseChanged() {
+    std::string stamp;
+    for (const auto& dir : paths_.runDirs) {
+        struct stat st {};
+        if (::stat((dir + "/pppd2.tdb").c_str(), &st) != 0) continue;
+        stamp += std::to_string(st.st_ino) + ':' + std::to_string(st.st_mtim.tv_sec) + '.' +
+                 std::to_string(st.st_mtim.tv_nsec) + ':' + std::to_string(st.st_size) + ';';
     }
-    pollsUntilProcessScan_ = processScanInterval_ - 1;
+    const bool changed = stamp != databaseStamp_;
+    databaseStamp_ = std::move(stamp);
+    return changed;
+}
+
+void PppdLinkScanner::scanProcessesWhenDue() {
+    const bool changed = pppdDatabaseChanged();
+    const bool periodic = processScanInterval_ != 0 && pollsUntilProcessScan_ == 0;
+    if (pollsUntilProcessScan_ > 0) --pollsUntilProcessScan_;
+    if (!changed && !periodic) return;
+    pollsUntilProcessScan_ = processScanInterval_ == 0 ? 0 : processScanInterval_ - 1;
     scannedPppds_.clear();
     forEachEntry(paths_.proc, kMaxProcesses, [&](const std::string& name) {
         const auto pid = parsePid(name);
@@ -187,14 +201,24 @@ std::vector<PppdLinkScanner::Pppd> PppdLinkScanner::livePppds(const std::map<int
     return live;
 }
 
-std::vector<std::string> PppdLinkScanner::pppInterfaces() const {
-    std::vector<std::string> names;
+// An interface keeps its kernel type for life, so the type is read once per
+// name that appears.
+std::vector<std::string> PppdLinkScanner::pppInterfaces() {
+    std::map<std::string, bool> present;
     forEachEntry(paths_.sysNet, kMaxInterfaces, [&](const std::string& name) {
         if (!isInterfaceName(name)) return;
+        const auto known = isPppCache_.find(name);
+        if (known != isPppCache_.end()) {
+            present.insert(*known);
+            return;
+        }
         const auto type = readSmallFile(paths_.sysNet + "/" + name + "/type", 16);
-        if (type && firstLine(*type) == "512") names.push_back(name); // ARPHRD_PPP
+        present[name] = type && firstLine(*type) == "512"; // ARPHRD_PPP
     });
-    std::sort(names.begin(), names.end());
+    isPppCache_ = std::move(present);
+    std::vector<std::string> names;
+    for (const auto& [name, isPpp] : isPppCache_)
+        if (isPpp) names.push_back(name);
     return names;
 }
 

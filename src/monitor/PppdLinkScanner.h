@@ -26,9 +26,11 @@ struct PppdPaths {
 class PppdLinkScanner {
 public:
     // A pppd without pid files is only found by walking all of /proc, which
-    // costs far more than the rest of a poll; that walk runs every
-    // processScanInterval-th poll (1 = every poll, 0 = never).
-    PppdLinkScanner(PppdPaths paths, InterfaceStateReader& reader, unsigned processScanInterval = 5);
+    // costs far more than the rest of a poll. The walk runs when pppd's
+    // database in a run directory (pppd2.tdb, written as every pppd starts
+    // and ends) has changed, and otherwise every processScanInterval-th poll
+    // (1 = every poll, 0 = only on a change).
+    PppdLinkScanner(PppdPaths paths, InterfaceStateReader& reader, unsigned processScanInterval = 30);
 
     std::vector<ObservedLink> scan();
 
@@ -55,7 +57,8 @@ private:
     void readPidFile(const std::string& dir, const std::string& name, std::map<int, PidFileFacts>& found);
     void scanProcessesWhenDue();
     std::vector<Pppd> livePppds(const std::map<int, PidFileFacts>& pidFiles);
-    std::vector<std::string> pppInterfaces() const;
+    bool pppdDatabaseChanged();
+    std::vector<std::string> pppInterfaces();
     const CachedOptions& optionsOf(const Pppd& pppd);
     std::string productOf(const std::string& tty) const;
     ObservedLink linkOf(const Pppd& pppd);
@@ -69,6 +72,8 @@ private:
     unsigned pollsUntilProcessScan_ = 0;
     std::set<int> scannedPppds_;
     std::map<int, CachedOptions> optionsCache_;
+    std::string databaseStamp_;
+    std::map<std::string, bool> isPppCache_; // interface name -> kernel type is PPP
 };
 
 } // namespace velmora

@@ -223,5 +223,15 @@ TEST_F(PppdLinks, ProcessScanRunsOnlyEveryNthPoll) {
     EXPECT_EQ(sparse.list().count, 0u) << "a pppd that ends is dropped at once";
 }
 
+TEST_F(PppdLinks, AChangedPppdDatabaseTriggersTheProcessScanAtOnce) {
+    LinuxConnectionSource onChange(std::make_unique<FakeInterfaces>(), machine.paths(), nullptr, 0);
+    machine.tree.write("run/pppd/pppd2.tdb", "db");
+    EXPECT_EQ(onChange.list().count, 0u);
+    machine.process(700, {"pppd", "call", "quick"});
+    EXPECT_EQ(onChange.list().count, 0u) << "nothing changed, nothing scanned";
+    machine.tree.write("run/pppd/pppd2.tdb", "db with pppd700");
+    EXPECT_EQ(onChange.list().firstEntryName, "quick");
+}
+
 } // namespace
 } // namespace velmora::test

@@ -1,0 +1,101 @@
+// The kernel side against a real interface: a TUN device named like a PPP
+// one, inside a private network namespace of a forked child, so the host's
+// network is never touched.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <linux/if_tun.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "monitor/FakeSystem.h"
+#include "monitor/LinuxConnectionSource.h"
+
+namespace velmora::test {
+namespace {
+
+constexpr int kSkip = 77;
+constexpr const char* kIfname = "ppp7";
+
+bool setFlags(int sock, short flags) {
+    ifreq req {};
+    std::strncpy(req.ifr_name, kIfname, IFNAMSIZ - 1);
+    req.ifr_flags = flags;
+    return ::ioctl(sock, SIOCSIFFLAGS, &req) == 0;
+}
+
+bool setAddress(int sock, const char* dotted) {
+    ifreq req {};
+    std::strncpy(req.ifr_name, kIfname, IFNAMSIZ - 1);
+    sockaddr_in in {};
+    in.sin_family = AF_INET;
+    ::inet_pton(AF_INET, dotted, &in.sin_addr);
+    std::memcpy(&req.ifr_addr, &in, sizeof in);
+    return ::ioctl(sock, SIOCSIFADDR, &req) == 0;
+}
+
+int openTun() {
+    const int fd = ::open("/dev/net/tun", O_RDWR | O_CLOEXEC);
+    if (fd < 0) return -1;
+    ifreq req {};
+    std::strncpy(req.ifr_name, kIfname, IFNAMSIZ - 1);
+    req.ifr_flags = IFF_TUN | IFF_NO_PI;
+    if (::ioctl(fd, TUNSETIFF, &req) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Runs in the child; the exit code names the first check that failed.
+int exercise(const FakeMachine& machine) {
+    if (::unshare(CLONE_NEWNET) != 0) return kSkip;
+    const int tun = openTun();
+    const int sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (tun < 0 || sock < 0) return kSkip;
+    LinuxConnectionSource source(std::make_unique<KernelInterfaceStateReader>(), machine.paths(), nullptr, 1);
+    const auto check = [&](bool connected, const std::string& address) {
+        const auto list = source.list();
+        return list.count == 1 && source.status(list.firstHandle).connected == connected &&
+               (!connected || source.projectionAddress(list.firstHandle) == address);
+    };
+    if (!check(false, "")) return 1;                 // exists, down
+    if (!setFlags(sock, IFF_UP)) return kSkip;
+    if (!check(false, "")) return 2;                 // up, no address yet
+    if (!setAddress(sock, "192.0.2.7")) return kSkip;
+    if (!check(true, "192.0.2.7")) return 3;
+    if (!setFlags(sock, 0)) return kSkip;
+    if (!check(false, "")) return 4;                 // taken down
+    ::close(tun);                                    // a TUN device without owner goes away
+    const auto list = source.list();
+    if (list.count != 1 || source.status(list.firstHandle).connected) return 5; // pppd dials again
+    return 0;
+}
+
+TEST(RealInterface, TunNamedLikePppFollowsTheKernelsState) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a private network namespace";
+    FakeMachine machine;
+    machine.process(3000, {"pppd", "call", "echt"});
+    machine.tree.write(std::string("run/") + kIfname + ".pid", "3000\n");
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(exercise(machine));
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == kSkip) GTEST_SKIP() << "no private network namespace or TUN device allowed here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "check " << WEXITSTATUS(status) << " failed";
+}
+
+} // namespace
+} // namespace velmora::test
