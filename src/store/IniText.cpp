@@ -133,11 +133,12 @@ SectionScan scanSection(std::string_view text, std::string_view section, const K
 // Later values of a key replace earlier ones; the first mention fixes its place.
 KeyValues mergedByKey(const KeyValues& keyValues) {
     KeyValues merged;
-    for (const auto& [key, value] : keyValues) {
-        auto same = std::find_if(merged.begin(), merged.end(),
-                                 [&](const auto& kv) { return sameName(kv.first, key); });
-        if (same == merged.end()) merged.emplace_back(key, value);
-        else same->second = value;
+    for (const auto& keyValue : keyValues) {
+        auto same = std::find_if(merged.begin(), merged.end(), [&](const auto& kv) {
+            return sameName(kv.first, keyValue.first);
+        });
+        if (same == merged.end()) merged.push_back(keyValue);
+        else same->second = keyValue.second;
     }
     return merged;
 }
