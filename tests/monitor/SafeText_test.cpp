@@ -50,7 +50,7 @@ TEST(ReadSmallFile, ReadsAtMostTheLimitAndOnlyRegularFiles) {
     EXPECT_TRUE(readSmallFile(tree.path("link"), 10, false));
 }
 
-std::string commandLine(std::initializer_list<const char*> args) {
+std::string commandLine(const std::vector<const char*>& args) {
     std::string joined;
     for (const char* arg : args) joined += std::string(arg) + '\0';
     return joined;
@@ -68,7 +68,7 @@ TEST(PppdCommandLine, ReadsNamesAndSkipsOptionValues) {
 }
 
 TEST(PppdCommandLine, DeviceTypeFollowsPluginsPtyAndTty) {
-    const std::vector<std::pair<std::initializer_list<const char*>, std::string>> cases = {
+    const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
         {{"pppd", "/dev/ttyS0"}, "modem"},
         {{"pppd", "ttyACM0", "115200"}, "modem"},
         {{"pppd", "/dev/ttyUSB2"}, "modem"},
@@ -84,7 +84,7 @@ TEST(PppdCommandLine, DeviceTypeFollowsPluginsPtyAndTty) {
     };
     for (const auto& [args, type] : cases) {
         const auto o = parsePppdCommandLine(commandLine(args));
-        EXPECT_EQ(pppDeviceType(o, ""), type) << *(args.begin() + 1);
+        EXPECT_EQ(pppDeviceType(o, ""), type) << args.at(1);
     }
     EXPECT_EQ(pppDeviceType({}, "ippp0"), "isdn");
     EXPECT_EQ(parsePppdCommandLine(commandLine({"pppd", "plugin", "rp-pppoe.so", "nic-eth0"})).nic, "eth0");
