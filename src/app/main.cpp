@@ -1,0 +1,29 @@
+// The program: the main window on Qt, watching this machine's dial-up links.
+#include <QApplication>
+
+#include "app/MonitorApp.h"
+#include "app/qt/QtHost.h"
+#include "monitor/LinuxConnectionSource.h"
+#include "monitor/LinuxSystemFacts.h"
+#include "store/DataPaths.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    // The window lives on hidden in the notification area.
+    QApplication::setQuitOnLastWindowClosed(false);
+    velmora::installGermanTranslation(application);
+
+    const std::string directory = velmora::dataDirectory();
+    const std::string executable = QCoreApplication::applicationFilePath().toStdString();
+    velmora::SettingsProfile profile(directory + "/" + velmora::profileFileName(executable));
+    velmora::ConnectionLog log(directory + "/" + velmora::kLogFileName);
+
+    velmora::QtHost host;
+    velmora::SystemClock clock;
+    velmora::LinuxSystemFacts facts;
+    auto source = velmora::LinuxConnectionSource::forThisMachine();
+
+    velmora::MonitorApp app({host, clock, *source, facts, profile, log});
+    app.runMainDialog();
+    return 0;
+}
