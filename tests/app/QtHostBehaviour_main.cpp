@@ -231,6 +231,65 @@ TEST_F(QtHostTest, TypingByTheUserClearsTheSelectionButKeepsTheText) {
     });
 }
 
+// ---- lists: Qt selects entries on its own, the window layer does not ---------------------------
+
+TEST_F(QtHostTest, ListBoxSelectionSurvivesOtherDeletionsAndGoesWithItsEntry) {
+    ProbeDialog dialog;
+    inRun(dialog, probeTemplate(), [&] {
+        const WindowId w = dialog.self;
+        for (const char* s : {"b", "d", "c"}) host.addString(w, SortedList, s);
+        EXPECT_EQ(host.curSel(w, SortedList), -1);
+        host.setCurSel(w, SortedList, 1); // "c"
+        EXPECT_EQ(host.addString(w, SortedList, "a"), 0);
+        EXPECT_EQ(host.curSel(w, SortedList), 2);
+        host.deleteString(w, SortedList, 0);
+        EXPECT_EQ(host.text(w, SortedList, 5), "c");
+        host.deleteString(w, SortedList, 1);
+        EXPECT_EQ(host.curSel(w, SortedList), -1);
+        EXPECT_EQ(host.text(w, SortedList, 5), "");
+        user.advance(10); // nothing gets selected later either
+        EXPECT_EQ(host.curSel(w, SortedList), -1);
+        EXPECT_EQ(host.count(w, SortedList), 2);
+    });
+}
+
+TEST_F(QtHostTest, AddingTheFirstEntryToAComboNeitherSelectsItNorTouchesTheTypedText) {
+    ProbeDialog dialog;
+    inRun(dialog, probeTemplate(), [&] {
+        const WindowId w = dialog.self;
+        user.type(dialog.self, Combo, "0.15");
+        EXPECT_EQ(host.addString(w, Combo, "0.12"), 0);
+        EXPECT_EQ(host.curSel(w, Combo), -1);
+        EXPECT_EQ(host.text(w, Combo, 9), "0.15");
+        host.addString(w, DropList, "Telekom 'City'");
+        EXPECT_EQ(host.curSel(w, DropList), -1);
+    });
+}
+
+// ---- timers ---------------------------------------------------------------------------------------------
+
+TEST_F(QtHostTest, ATickThatWaitsIsNotEnteredAgainAndATimerMayKillItselfInItsTick) {
+    ProbeDialog dialog;
+    int depth = 0;
+    int deepest = 0;
+    dialog.onTimerHook = [&](int id) {
+        ++depth;
+        deepest = std::max(deepest, depth);
+        if (id == 1 && dialog.ticks(1) == 1) user.advance(60); // a nested event loop inside the tick
+        if (id == 2) host.killTimer(dialog.self, 2);
+        --depth;
+    };
+    inRun(dialog, probeTemplate(), [&] {
+        host.setTimer(dialog.self, 1, 10);
+        host.setTimer(dialog.self, 2, 5);
+        user.advance(150);
+        host.killTimer(dialog.self, 1);
+    });
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(dialog.ticks(2), 1);
+    EXPECT_GE(dialog.ticks(1), 3);
+}
+
 // ---- the question box ---------------------------------------------------------------------------------
 
 TEST_F(QtHostTest, TheQuestionBoxAsksInGermanWithTheQuestionIconAndReturnsTheAnswer) {

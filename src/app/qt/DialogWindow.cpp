@@ -20,9 +20,7 @@ Qt::WindowFlags frameFlags(bool hasOwner, bool minimizeBox) {
 } // namespace
 
 DialogWindow::DialogWindow(QWidget* owner, bool minimizeBox, Hooks hooks)
-    : QWidget(owner, frameFlags(owner != nullptr, minimizeBox)), hooks_(std::move(hooks)) {
-    setWindowModality(owner ? Qt::WindowModal : Qt::NonModal);
-}
+    : QWidget(owner, frameFlags(owner != nullptr, minimizeBox)), hooks_(std::move(hooks)) {}
 
 void DialogWindow::watchKeysOf(QWidget* control) {
     control->installEventFilter(this);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <set>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -39,7 +38,6 @@ struct QtHost::Window {
     QWidget* firstTabStop = nullptr;
     bool minimizeBox = false;
     std::map<int, std::unique_ptr<QTimer>> timers;
-    std::set<int> timersFiring;
     QEventLoop* loop = nullptr;
     bool ended = false;
     int result = 0;
@@ -152,7 +150,10 @@ WindowId QtHost::createWindow(const DialogTemplate& tmpl, DialogHandler& handler
         [this, id] { sendCommand(id, IdCancel); },
         [this, id] { return !guardPasses(id); },
     };
-    w->widget = new DialogWindow(widget(owner), tmpl.minimizeBox, std::move(hooks));
+    QWidget* ownerWidget = widget(owner);
+    w->widget = new DialogWindow(ownerWidget, tmpl.minimizeBox, std::move(hooks));
+    // A window without owner opened inside another run blocks the whole program.
+    w->widget->setWindowModality(ownerWidget ? Qt::WindowModal : runs_.empty() ? Qt::NonModal : Qt::ApplicationModal);
     w->widget->setWindowTitle(qtText(tmpl.caption));
     w->widget->setFont(dialogFont());
     const DialogBaseUnits units = baseUnitsOf(w->widget->font(), w->widget);
@@ -381,12 +382,10 @@ void QtHost::killTimer(WindowId window, int timerId) {
     if (it != w->timers.end()) it->second->stop(); // kept: this may run inside its own tick
 }
 
-// Ticks of one timer never overlap, even when a tick's handler runs an event loop.
+// Qt never delivers a timer again while its previous tick is still running (in
+// a nested event loop, say): ticks of one timer never overlap.
 void QtHost::fireTimer(WindowId window, int timerId) {
-    Window* w = find(window);
-    if (!w || !w->timersFiring.insert(timerId).second) return;
-    w->handler->onTimer(timerId);
-    if (Window* still = find(window)) still->timersFiring.erase(timerId);
+    if (Window* w = find(window)) w->handler->onTimer(timerId);
 }
 
 // ---- question box and sound --------------------------------------------------------------------
