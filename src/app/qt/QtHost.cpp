@@ -10,7 +10,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -26,6 +25,7 @@
 #include "app/qt/Icons.h"
 #include "app/qt/ListControls.h"
 #include "app/qt/QtText.h"
+#include "app/qt/TrayActivation.h"
 
 namespace velmora {
 
@@ -59,13 +59,8 @@ void runLoopUntil(QEventLoop& loop, const bool& done) {
 }
 
 int mouseMessageOf(QSystemTrayIcon::ActivationReason reason) {
-    switch (reason) {
-    case QSystemTrayIcon::Trigger: return MouseLeftDown;
-    case QSystemTrayIcon::Context: return MouseRightDown;
-    case QSystemTrayIcon::MiddleClick: return MouseMiddleDown;
-    case QSystemTrayIcon::DoubleClick: return MouseLeftDoubleClick;
-    case QSystemTrayIcon::Unknown: break;
-    }
+    for (const TrayActivation& activation : trayActivations)
+        if (activation.reason == reason) return activation.mouseMessage;
     return 0;
 }
 

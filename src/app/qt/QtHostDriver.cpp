@@ -13,19 +13,15 @@
 #include <QTimer>
 
 #include "app/qt/QtText.h"
+#include "app/qt/TrayActivation.h"
 
 namespace velmora {
 namespace {
 
-// The notification-area messages Qt reports; the others have no Qt event.
-bool activationReasonOf(int mouseMessage, QSystemTrayIcon::ActivationReason& reason) {
-    switch (mouseMessage) {
-    case MouseLeftDown: reason = QSystemTrayIcon::Trigger; return true;
-    case MouseRightDown: reason = QSystemTrayIcon::Context; return true;
-    case MouseMiddleDown: reason = QSystemTrayIcon::MiddleClick; return true;
-    case MouseLeftDoubleClick: reason = QSystemTrayIcon::DoubleClick; return true;
-    default: return false;
-    }
+const TrayActivation* activationOf(int mouseMessage) {
+    for (const TrayActivation& activation : trayActivations)
+        if (activation.mouseMessage == mouseMessage) return &activation;
+    return nullptr;
 }
 
 } // namespace
@@ -164,8 +160,8 @@ void QtHostDriver::pressMinimizeBox(WindowId window) {
 void QtHostDriver::trayMouse(int iconId, int mouseMessage) {
     QSystemTrayIcon* icon = host_.trayIcon(iconId);
     if (!icon) return;
-    QSystemTrayIcon::ActivationReason reason{};
-    if (activationReasonOf(mouseMessage, reason)) emit icon->activated(reason);
+    // What Qt reports goes through the icon's own signal; the rest straight to the owner.
+    if (const TrayActivation* activation = activationOf(mouseMessage)) emit icon->activated(activation->reason);
     else host_.deliverTrayMessage(iconId, mouseMessage);
 }
 
