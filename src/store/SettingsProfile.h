@@ -6,6 +6,14 @@
 // of duplicate sections and keys wins, comments survive a rewrite, a write
 // replaces in place or appends to its section, a missing section goes to the
 // end of the file), and none of the INI libraries Debian ships keeps all of them.
+//
+// Writes keep the file's structure whatever they are given: a section or key
+// name that is empty, holds a control character, or would read as something
+// else ("]" in a section, "=" in a key, a key starting with ";" or "[") is
+// refused (the write returns false); control characters in a value become
+// blanks; a value with outer blanks or outer matching quotes is stored inside
+// double quotes, so that it reads back unchanged. A writer waits up to five
+// seconds for the sidecar lock "<file>.lock" and fails rather than write unlocked.
 
 #include <memory>
 #include <string>

@@ -99,11 +99,5 @@ TEST_F(UserTariffTest, AHugeHandEditedCountIsCappedAndReturnsQuickly) {
     EXPECT_EQ(bands.back(), (TariffBand{0, 0, ""}));
 }
 
-TEST_F(UserTariffTest, FeeTextIsReadAsStored) {
-    EXPECT_EQ(readUnitFee(profile_), "0.12");
-    profile_.writeString(kCostEditorSection, "Gebuehr", "abc");
-    EXPECT_EQ(readUnitFee(profile_), "abc");
-}
-
 } // namespace
 } // namespace velmora
