@@ -14,15 +14,7 @@
 namespace velmora {
 namespace {
 
-std::int64_t wednesdayMorningMs() {
-    std::tm tm{};
-    tm.tm_year = 2026 - 1900;
-    tm.tm_mon = 11;
-    tm.tm_mday = 9;
-    tm.tm_hour = 6;
-    tm.tm_isdst = -1;
-    return static_cast<std::int64_t>(std::mktime(&tm)) * 1000;
-}
+std::int64_t wednesdayMorningMs() { return epochSecondsAt(2026, 12, 9, 6, 0, 0) * 1000; }
 
 void runPollTicks(benchmark::State& state, int zone) {
     setenv("TZ", "Europe/Berlin", 1);

@@ -20,6 +20,18 @@ LocalTime localTimeOf(std::int64_t epochSeconds, int milliseconds) {
     return lt;
 }
 
+std::int64_t epochSecondsAt(int year, int month, int day, int hour, int minute, int second) {
+    std::tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    fields.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&fields));
+}
+
 LocalTime VirtualClock::localTime() const {
     std::int64_t s = epochMs_ / 1000;
     std::int64_t ms = epochMs_ % 1000;

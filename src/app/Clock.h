@@ -30,6 +30,9 @@ public:
 
 // Local time of a moment in the process's time zone (TZ).
 LocalTime localTimeOf(std::int64_t epochSeconds, int milliseconds = 0);
+// The moment of a local date and time (mktime: out-of-range fields are
+// normalised, daylight saving is decided by the conversion).
+std::int64_t epochSecondsAt(int year, int month, int day, int hour, int minute, int second);
 
 // A clock that moves only when told to. Its local time is its epoch moment
 // converted in the process's time zone.

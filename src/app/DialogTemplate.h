@@ -4,6 +4,7 @@
 // of the character height), as the templates were laid out.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velmora {
@@ -34,6 +35,19 @@ struct ControlTemplate {
     int textLimit = 0;       // DropDownCombo: maximum characters of the edit field, 0 = none
     int iconResource = 0;    // Icon: resource number (128 program icon, 129 tray icon)
 };
+
+inline ControlTemplate makeControl(int id, ControlKind kind, int x, int y, int width, int height,
+                                   std::string text = {}) {
+    ControlTemplate c;
+    c.id = id;
+    c.kind = kind;
+    c.x = x;
+    c.y = y;
+    c.width = width;
+    c.height = height;
+    c.text = std::move(text);
+    return c;
+}
 
 struct DialogTemplate {
     int id = 0;

@@ -399,35 +399,17 @@ std::vector<WindowId> InMemoryHost::windows() const {
     return ids;
 }
 
-int InMemoryHost::windowTemplateId(WindowId window) const {
-    const Window* w = findWindow(window);
-    return w ? w->templateId : 0;
-}
+int InMemoryHost::windowTemplateId(WindowId window) const { return windowValue(window, &Window::templateId, 0); }
 
-WindowId InMemoryHost::windowOwner(WindowId window) const {
-    const Window* w = findWindow(window);
-    return w ? w->owner : 0;
-}
+WindowId InMemoryHost::windowOwner(WindowId window) const { return windowValue(window, &Window::owner, 0); }
 
-ShowMode InMemoryHost::showMode(WindowId window) const {
-    const Window* w = findWindow(window);
-    return w ? w->mode : ShowMode::Hidden;
-}
+ShowMode InMemoryHost::showMode(WindowId window) const { return windowValue(window, &Window::mode, ShowMode::Hidden); }
 
-int InMemoryHost::windowIcon(WindowId window) const {
-    const Window* w = findWindow(window);
-    return w ? w->icon : 0;
-}
+int InMemoryHost::windowIcon(WindowId window) const { return windowValue(window, &Window::icon, 0); }
 
-int InMemoryHost::centredCount(WindowId window) const {
-    const Window* w = findWindow(window);
-    return w ? w->centred : 0;
-}
+int InMemoryHost::centredCount(WindowId window) const { return windowValue(window, &Window::centred, 0); }
 
-int InMemoryHost::vetoedCount(WindowId window) const {
-    const Window* w = findWindow(window);
-    return w ? w->vetoed : 0;
-}
+int InMemoryHost::vetoedCount(WindowId window) const { return windowValue(window, &Window::vetoed, 0); }
 
 bool InMemoryHost::controlExists(WindowId window, int controlId) const {
     return findControl(window, controlId) != nullptr;

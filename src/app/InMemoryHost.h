@@ -161,6 +161,11 @@ private:
 
     Window* findWindow(WindowId window);
     const Window* findWindow(WindowId window) const;
+    template <typename T>
+    T windowValue(WindowId window, T Window::*member, T fallback) const {
+        const Window* w = findWindow(window);
+        return w ? w->*member : fallback;
+    }
     Control* findControl(WindowId window, int controlId);
     const Control* findControl(WindowId window, int controlId) const;
     Control* findListControl(WindowId window, int controlId);

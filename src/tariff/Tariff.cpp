@@ -98,15 +98,7 @@ void walkUserBands(CalendarSeconds now, const LocalTime& t, const SettingsProfil
 } // namespace
 
 CalendarSeconds calendarSeconds(int year, int month, int day, int hour, int minute, int second) {
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    fields.tm_isdst = -1;
-    return static_cast<CalendarSeconds>(std::mktime(&fields));
+    return epochSecondsAt(year, month, day, hour, minute, second);
 }
 
 std::span<const TimeBand> builtInBands(int zone, bool weekend) {

@@ -15,14 +15,7 @@ using K = ControlKind;
 constexpr int EditFieldLimit = 9;
 
 ControlTemplate control(int id, ControlKind kind, int x, int y, int w, int h, std::string text = {}) {
-    ControlTemplate c;
-    c.id = id;
-    c.kind = kind;
-    c.x = x;
-    c.y = y;
-    c.width = w;
-    c.height = h;
-    c.text = std::move(text);
+    ControlTemplate c = makeControl(id, kind, x, y, w, h, std::move(text));
     c.tabStop = kind == K::PushButton || kind == K::DefaultPushButton || kind == K::DropDownList ||
                 kind == K::DropDownCombo || kind == K::ListBox || kind == K::CheckBox;
     return c;

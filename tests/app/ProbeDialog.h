@@ -26,14 +26,7 @@ inline constexpr int HiddenButton = 60;
 inline constexpr int ComboLimit = 5;
 
 inline ControlTemplate probeControl(int id, ControlKind kind, int x, int y, int w, int h, std::string text = {}) {
-    ControlTemplate c;
-    c.id = id;
-    c.kind = kind;
-    c.x = x;
-    c.y = y;
-    c.width = w;
-    c.height = h;
-    c.text = std::move(text);
+    ControlTemplate c = makeControl(id, kind, x, y, w, h, std::move(text));
     c.tabStop = true;
     return c;
 }

@@ -57,15 +57,8 @@ inline std::string bandSection(char list, int index, int start, int end, const s
 }
 
 inline LocalTime localTime(int year, int month, int day, int dayOfWeek, int hour, int minute, int second) {
-    LocalTime t;
-    t.year = year;
-    t.month = month;
-    t.day = day;
-    t.dayOfWeek = dayOfWeek;
-    t.hour = hour;
-    t.minute = minute;
-    t.second = second;
-    return t;
+    return {.year = year, .month = month, .dayOfWeek = dayOfWeek, .day = day, .hour = hour, .minute = minute,
+            .second = second};
 }
 
 // Days of March 2026 by name, so that tests read as the calendar does.

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
-#include <ctime>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -23,15 +22,7 @@ namespace velmora::testing {
 
 // Epoch milliseconds of a local time in the pinned zone (Europe/Berlin).
 inline std::int64_t localEpochMs(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    return static_cast<std::int64_t>(std::mktime(&tm)) * 1000;
+    return epochSecondsAt(year, month, day, hour, minute, second) * 1000;
 }
 
 inline std::string readFile(const std::string& path) {
