@@ -1,8 +1,11 @@
 // The program: the main window on Qt, watching this machine's dial-up links.
+#include <csignal>
+
 #include <QApplication>
 
 #include "app/MonitorApp.h"
 #include "app/qt/QtHost.h"
+#include "app/qt/SignalBridge.h"
 #include "monitor/LinuxConnectionSource.h"
 #include "monitor/LinuxSystemFacts.h"
 #include "store/DataPaths.h"
@@ -24,6 +27,11 @@ int main(int argc, char* argv[]) {
     auto source = velmora::LinuxConnectionSource::forThisMachine();
 
     velmora::MonitorApp app({host, clock, *source, facts, profile, log});
+    // `kill`, the session's end, Ctrl+C and a closed terminal end the program
+    // as Escape does: a running connection is logged, the settings are saved.
+    velmora::SignalBridge endFromOutside({SIGTERM, SIGINT, SIGHUP}, [&host, &app](int) {
+        if (velmora::MonitorDialog* main = app.mainWindow()) velmora::endMainRun(host, main->window(), *main);
+    });
     app.runMainDialog();
     return 0;
 }
