@@ -14,20 +14,20 @@
 namespace velmora {
 namespace {
 
-std::int64_t wednesdayMorningMs() { return epochSecondsAt(2026, 12, 9, 6, 0, 0) * 1000; }
+std::int64_t wednesdayLateMs() { return epochSecondsAt(2026, 12, 9, 23, 0, 0) * 1000; }
 
 void runPollTicks(benchmark::State& state, int zone) {
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
     QTemporaryDir dir;
-    VirtualClock clock(wednesdayMorningMs(), 1000);
+    VirtualClock clock(wednesdayLateMs(), 1000);
     InMemoryHost host(clock);
     ScriptedSource source;
     FixedSystemFacts facts;
     SettingsProfile profile(dir.filePath("velmora.INI").toStdString());
     ConnectionLog log(dir.filePath("zelvar.log").toStdString());
     if (zone == UserDefined) {
-        UserTariff tariff; // 24 one-hour bands: the walk reads them all near midnight
+        UserTariff tariff; // 24 one-hour bands: from 23:00 on the walk reads them all
         for (int h = 0; h < 24; ++h) tariff.weekdayBands.push_back({h, h + 1, h % 2 ? "90" : "60"});
         saveUserTariff(profile, tariff);
     }
