@@ -131,6 +131,21 @@ TEST(MonitorWindow, OkPutsTheWindowAwayAndTheTrayBringsItBack) {
     EXPECT_EQ(std::count(log.begin(), log.end(), '['), 2);
 }
 
+TEST(MonitorWindow, TrayPressOnAShownWindowCentresAndRaisesItAndTooltipsAreCut) {
+    Engine e;
+    e.run({[&] {
+        const WindowId w = e.main();
+        const int centred = e.host.centredCount(w);
+        e.host.trayMouse(TrayIconId, MouseLeftDown);
+        EXPECT_EQ(e.host.centredCount(w), centred + 1);
+        EXPECT_EQ(e.host.foregroundWindow(), w);
+        e.dialog().notifyTray(TrayOp::Add, 77, TrayIconResource, std::string(40, 'a') + std::string(30, 'b'));
+        EXPECT_EQ(e.host.trayTooltip(77), std::string(40, 'a') + std::string(23, 'b'));
+        e.dialog().notifyTray(TrayOp::Delete, 77, TrayIconResource, "");
+        e.host.pressEscape(w);
+    }});
+}
+
 TEST(MonitorWindow, DiallingHidesAMinimisedWindowWithoutLogging) {
     Engine e;
     e.run({[&] {
