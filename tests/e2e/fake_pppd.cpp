@@ -1,0 +1,43 @@
+// Stands in for pppd in the end-to-end test. Built as "pppd", so that its
+// process name is pppd's; it holds a TUN interface of the given name open, as
+// pppd holds its unit, so the kernel reports the link's carrier once the test
+// brings the interface up. It runs until it is signalled.
+#include <fcntl.h>
+#include <linux/if_tun.h>
+#include <net/if.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int kSkip = 77; // no TUN device allowed here
+
+int openTun(const char* ifname) {
+    const int fd = ::open("/dev/net/tun", O_RDWR | O_CLOEXEC);
+    if (fd < 0) return -1;
+    ifreq req {};
+    std::strncpy(req.ifr_name, ifname, IFNAMSIZ - 1);
+    req.ifr_flags = IFF_TUN | IFF_NO_PI;
+    if (::ioctl(fd, TUNSETIFF, &req) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2 || std::strlen(argv[1]) >= IFNAMSIZ) {
+        std::fprintf(stderr, "usage: pppd <interface name>\n");
+        return 2;
+    }
+    if (openTun(argv[1]) < 0) {
+        std::perror("pppd: TUN interface");
+        return kSkip;
+    }
+    for (;;) ::pause();
+}
