@@ -29,9 +29,11 @@ int main(int argc, char* argv[]) {
     velmora::MonitorApp app({host, clock, *source, facts, profile, log});
     // `kill`, the session's end, Ctrl+C and a closed terminal end the program
     // as Escape does: a running connection is logged, the settings are saved.
-    velmora::SignalBridge endFromOutside({SIGTERM, SIGINT, SIGHUP}, [&host, &app](int) {
+    const auto endAsEscape = [&host, &app] {
         if (velmora::MonitorDialog* main = app.mainWindow()) velmora::endMainRun(host, main->window(), *main);
-    });
+    };
+    velmora::SignalBridge signalsFromOutside({SIGTERM, SIGINT, SIGHUP}, [&endAsEscape](int) { endAsEscape(); });
+    velmora::QuitRequestBridge quitRequests(endAsEscape);
     app.runMainDialog();
     return 0;
 }

@@ -64,9 +64,8 @@ public:
           profile(dir.filePath("velmora.INI").toStdString()),
           log(dir.filePath("zelvar.log").toStdString()),
           app({host, clock, source, facts, profile, log}),
-          bridge({SIGTERM, SIGINT, SIGHUP}, [this](int) {
-              if (MonitorDialog* main = app.mainWindow()) endMainRun(host, main->window(), *main);
-          }) {
+          bridge({SIGTERM, SIGINT, SIGHUP}, [this](int) { endAsEscape(); }),
+          quitRequests([this] { endAsEscape(); }) {
         host.setTrayAvailability([] { return true; });
         profile.writeString("Standard", "Kosten", "10.00");
     }
@@ -91,6 +90,10 @@ public:
         return !watchdogFired;
     }
 
+    // What the program's entry wires to both bridges.
+    void endAsEscape() {
+        if (MonitorDialog* main = app.mainWindow()) endMainRun(host, main->window(), *main);
+    }
     MonitorDialog& main() { return *app.mainWindow(); }
     std::string field(int id) { return host.text(main().window(), id, 255); }
     void poll() { main().onTimer(ids::PollTimer); }
@@ -113,6 +116,7 @@ public:
     ConnectionLog log;
     MonitorApp app;
     SignalBridge bridge;
+    QuitRequestBridge quitRequests;
 };
 
 // ---- the bridge itself ----------------------------------------------------------------------
@@ -178,6 +182,36 @@ TEST_P(EndingSignal, LogsTheRunningConnectionSavesTheTotalAndRemovesTheIcon) {
     EXPECT_GE(std::stod(shownCost), 0.12);
     EXPECT_EQ(program.kosten(), shownTotal);
     EXPECT_NE(shownTotal, "10.00");
+    EXPECT_EQ(program.host.trayIcon(ids::TrayIconId), nullptr);
+}
+
+// The session manager's end of an X11 session is a quit request. Qt alone
+// would close only visible windows: one hidden in the notification area
+// would keep the program running.
+TEST(QuitRequestTest, EndsTheProgramHiddenInTheNotificationAreaAsEscapeDoes) {
+    // Installed first, so asked last: a request that reaches it would have
+    // reached Qt, whose exit leaves every later event loop at once, and the
+    // test would spin instead of failing.
+    struct LastResort : QObject {
+        bool reached = false;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() != QEvent::Quit) return false;
+            reached = true;
+            return true;
+        }
+    } lastResort;
+    qApp->installEventFilter(&lastResort);
+    Program program;
+    ASSERT_TRUE(program.run([&] {
+        program.poll();
+        program.main().onCommand(IdOk); // not connected: hides into the notification area
+        ASSERT_FALSE(program.host.isVisible(program.main().window()));
+        program.host.setCurSel(program.main().window(), ids::WarningList, 2);
+        QEvent quit(QEvent::Quit);
+        QCoreApplication::sendEvent(qApp, &quit);
+    }));
+    EXPECT_FALSE(lastResort.reached);
+    EXPECT_EQ(program.profile.readInt("Standard", "Warnung", -1), 2);
     EXPECT_EQ(program.host.trayIcon(ids::TrayIconId), nullptr);
 }
 

@@ -2,13 +2,12 @@
 
 #include <cerrno>
 
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QEvent>
 #include <QMessageBox>
-#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -88,6 +87,18 @@ void SignalBridge::deliverPending() {
         for (ssize_t i = 0; i < count; ++i)
             if (receiver_) receiver_(pending[i]);
     notifier_->setEnabled(true);
+}
+
+// ---- quit requests -------------------------------------------------------------------
+
+QuitRequestBridge::QuitRequestBridge(std::function<void()> receiver) : receiver_(std::move(receiver)) {
+    if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
+}
+
+bool QuitRequestBridge::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Quit || watched != QCoreApplication::instance()) return false;
+    if (receiver_) receiver_();
+    return true;
 }
 
 // ---- ending the main run ------------------------------------------------------------

@@ -4,7 +4,8 @@
 // the process on the spot: a running connection unlogged, the settings unsaved.
 // The bridge turns such a signal into a call on the UI thread (a byte through a
 // socket pair, the one thing a signal handler may safely do), and
-// endMainRun ends the main window there as Escape would.
+// endMainRun ends the main window there as Escape would. The session manager's
+// end of an X11 session arrives as a quit request instead: QuitRequestBridge.
 
 #include <csignal>
 #include <functional>
@@ -12,6 +13,8 @@
 #include <memory>
 #include <utility>
 #include <vector>
+
+#include <QObject>
 
 #include "app/WindowHost.h"
 
@@ -49,6 +52,22 @@ private:
     std::vector<std::pair<int, struct sigaction>> previous_;
     std::unique_ptr<QSocketNotifier> notifier_;
     Receiver receiver_;
+};
+
+// Takes the application's quit requests (QEvent::Quit, which the session
+// manager sends when the session ends) and calls receiver instead. Left to
+// Qt, the request would close only the visible windows and leave the event
+// loop of the moment, and a window hidden in the notification area would
+// live on until the display went away under it.
+class QuitRequestBridge : public QObject {
+public:
+    explicit QuitRequestBridge(std::function<void()> receiver);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::function<void()> receiver_;
 };
 
 // Ends the run of mainWindow as Escape in it would (its handler's cancel
