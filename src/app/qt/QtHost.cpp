@@ -54,8 +54,11 @@ namespace {
 
 // Runs loop until done is set; an event loop can also be left by
 // QCoreApplication::quit (say, when the last visible window closes).
+// Once QCoreApplication::exit has been called every exec() returns at once;
+// dispatching directly then keeps the run alive instead of spinning.
 void runLoopUntil(QEventLoop& loop, const bool& done) {
-    while (!done) loop.exec();
+    while (!done)
+        if (loop.exec() == -1) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 int mouseMessageOf(QSystemTrayIcon::ActivationReason reason) {
