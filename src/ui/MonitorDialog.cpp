@@ -72,8 +72,10 @@ void MonitorDialog::onCommand(int commandId) {
         resetLog();
         break;
     case ids::CmdAbout: {
+        // Opened without a parent of its own, the box belongs to the window it
+        // was opened from, as a desktop owns such a box to the active window.
         AboutDialog about(env_.host);
-        env_.host.runModal(aboutDialogTemplate(), about, 0);
+        env_.host.runModal(aboutDialogTemplate(), about, self_);
         break;
     }
     default:

@@ -180,6 +180,7 @@ TEST(MonitorWindow, ModalBoxesKeepTheMeterRunning) {
     e.run({[&] { e.host.click(e.main(), CmdAbout); },
            [&] {
                EXPECT_EQ(e.host.windowTemplateId(e.host.topWindow()), AboutDialog);
+               EXPECT_EQ(e.host.windowOwner(e.host.topWindow()), e.main());
                e.seconds(1 + 90);
                e.host.pressEnter(e.host.topWindow());
            },
