@@ -174,6 +174,8 @@ std::string applied(std::string_view text, std::vector<Splice> splices) {
 
 std::optional<std::string_view> findValue(std::string_view text, std::string_view section,
                                           std::string_view key) {
+    section = trimmed(section); // names are trimmed on writing, so on reading too
+    key = trimmed(key);
     bool inSection = false;
     for (LineScanner lines(text); !lines.atEnd();) {
         Line line = lines.next();
@@ -219,9 +221,6 @@ std::string trimmedName(std::string_view name) { return std::string(trimmed(name
 std::string storedValue(std::string_view value) {
     std::string out(value);
     std::replace_if(out.begin(), out.end(), isControl, ' ');
-    bool outerBlank = !out.empty() && (isBlank(out.front()) || isBlank(out.back()));
-    bool outerQuotes = out.size() >= 2 && isQuote(out.front()) && out.back() == out.front();
-    if (outerBlank || outerQuotes) out = '"' + out + '"';
     return out;
 }
 

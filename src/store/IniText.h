@@ -33,9 +33,9 @@ bool isWritableKeyName(std::string_view name);
 // A name as it is written: without outer blanks and tabs.
 std::string trimmedName(std::string_view name);
 
-// The value as it goes into the file: control characters become blanks, and a
-// value that the reader would change (outer blanks, outer matching quotes) is
-// put in double quotes so that it reads back as given.
+// The value as it goes into the file: control characters become blanks, so a
+// value cannot add lines. Outer blanks and one pair of outer quotes are written
+// as given and dropped by the reader, as private-profile files always did.
 std::string storedValue(std::string_view value);
 
 using KeyValues = std::vector<std::pair<std::string, std::string>>;

@@ -11,8 +11,8 @@
 // name that is empty, holds a control character, or would read as something
 // else ("]" in a section, "=" in a key, a key starting with ";" or "[") is
 // refused (the write returns false); control characters in a value become
-// blanks; a value with outer blanks or outer matching quotes is stored inside
-// double quotes, so that it reads back unchanged. A writer waits up to five
+// blanks; outer blanks and one pair of outer quotes are dropped on reading, as
+// everywhere in these files (" 90" reads back as "90"). A writer waits up to five
 // seconds for the sidecar lock "<file>.lock" and fails rather than write unlocked.
 
 #include <memory>

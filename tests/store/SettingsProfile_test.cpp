@@ -138,14 +138,24 @@ TEST_F(SettingsProfileTest, ReadStringIsCutTo4095BytesOnACharacterBoundary) {
     EXPECT_EQ(profile.readString("S", "u", ""), umlauts.substr(0, 4094));
 }
 
-TEST_F(SettingsProfileTest, ValuesReadBackAsWrittenIncludingOuterBlanksAndQuotes) {
+TEST_F(SettingsProfileTest, ValuesReadBackTrimmedAndWithoutOnePairOfOuterQuotes) {
     SettingsProfile profile(file_);
-    for (const std::string value :
-         {"", " lead", "trail  ", "\"quoted\"", "'single'", "x=y;z[]", "Gebühr €", "\"", "'a\""}) {
-        SCOPED_TRACE(value);
-        ASSERT_TRUE(profile.writeString("S", "k", value));
-        EXPECT_EQ(profile.readString("S", "k", "default"), value);
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"", ""},          {" lead", "lead"},        {"trail  ", "trail"},       {"\"quoted\"", "quoted"},
+        {"'single'", "single"}, {"x=y;z[]", "x=y;z[]"}, {"Gebühr €", "Gebühr €"}, {"\"", "\""},
+        {"'a\"", "'a\""},  {" 90", "90"}};
+    for (const auto& [written, read] : cases) {
+        SCOPED_TRACE(written);
+        ASSERT_TRUE(profile.writeString("S", "k", written));
+        EXPECT_EQ(profile.readString("S", "k", "default"), read);
     }
+}
+
+TEST_F(SettingsProfileTest, NamesAreTrimmedForReadingAsForWriting) {
+    SettingsProfile profile(file_);
+    ASSERT_TRUE(profile.writeString(" Sec ", " key ", "v"));
+    EXPECT_EQ(profile.readString(" Sec ", " key ", "default"), "v");
+    EXPECT_EQ(profile.readString("sec ", "KEY", "default"), "v");
 }
 
 TEST_F(SettingsProfileTest, ControlCharactersCannotChangeTheFileStructure) {

