@@ -44,10 +44,17 @@ const std::string& profilePath() {
 
 // What the reader must give back for a written value: control characters as
 // blanks, at most 4095 bytes (the value is kept short enough here).
+// Control characters become blanks; the reader trims blanks and drops one
+// pair of matching outer quotes.
 std::string expectedReadBack(std::string value) {
     for (char& c : value) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
     }
+    const std::size_t first = value.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    value = value.substr(first, value.find_last_not_of(' ') - first + 1);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
     return value;
 }
 
