@@ -3,6 +3,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -100,9 +101,30 @@ std::optional<std::string> LinuxSystemFacts::monetaryLocale() const {
     return std::nullopt;
 }
 
+std::vector<LinuxSystemFacts::FileStamp> LinuxSystemFacts::stampLocaleFiles() const {
+    std::vector<FileStamp> stamps;
+    for (const auto& path : localeFiles_) {
+        struct stat st {};
+        FileStamp stamp;
+        if (::stat(path.c_str(), &st) == 0) {
+            stamp = {true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                     static_cast<std::uint64_t>(st.st_size),
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+                     static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec};
+        }
+        stamps.push_back(stamp);
+    }
+    return stamps;
+}
+
 std::optional<std::string> LinuxSystemFacts::currencySymbol() const {
+    std::vector<FileStamp> stamps = stampLocaleFiles();
+    if (cacheValid_ && stamps == cachedStamps_) return cachedSymbol_;
     const auto name = monetaryLocale();
-    return name ? currencySymbolOf(*name) : std::nullopt;
+    cachedSymbol_ = name ? currencySymbolOf(*name) : std::nullopt;
+    cachedStamps_ = std::move(stamps);
+    cacheValid_ = true;
+    return cachedSymbol_;
 }
 
 std::optional<std::string> LinuxSystemFacts::computerName() const {

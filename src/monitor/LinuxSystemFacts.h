@@ -2,6 +2,7 @@
 // The machine's own facts on Linux: the system locale's currency symbol, the
 // host name, and the clock that keeps counting through suspend.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,7 +26,22 @@ public:
     std::optional<std::string> monetaryLocale() const;
 
 private:
+    // What a locale file looked like when the symbol was last worked out.
+    struct FileStamp {
+        bool exists = false;
+        std::uint64_t device = 0, inode = 0, size = 0;
+        std::int64_t modifiedNs = 0, changedNs = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    std::vector<FileStamp> stampLocaleFiles() const;
+
     std::vector<std::string> localeFiles_;
+    // The symbol is asked for every second; loading a locale each time would
+    // cost more than the whole poll. It is worked out again whenever one of
+    // the locale files changes.
+    mutable std::vector<FileStamp> cachedStamps_;
+    mutable std::optional<std::string> cachedSymbol_;
+    mutable bool cacheValid_ = false;
 };
 
 // The value of key in a shell-style assignment file (KEY=value, quotes and

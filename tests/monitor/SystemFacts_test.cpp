@@ -55,6 +55,8 @@ TEST_F(Currency, ComesFromTheSystemLocaleFile) {
     tree.remove("default-locale");
     tree.write("locale.conf", "LANG=\"de_DE.UTF-8\"\n");
     EXPECT_EQ(facts.currencySymbol(), "€") << "the second file when the first is missing";
+    tree.write("locale.conf", "LANG=\"en_US.UTF-8\"\n");
+    EXPECT_EQ(facts.currencySymbol(), "$") << "an edit of the same length is seen at once";
 }
 
 TEST_F(Currency, IsConvertedToUtf8FromALegacyCodeset) {
