@@ -11,22 +11,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "support/TunDevice.h"
+
 namespace {
 
 constexpr int kSkip = 77; // no TUN device allowed here
-
-int openTun(const char* ifname) {
-    const int fd = ::open("/dev/net/tun", O_RDWR | O_CLOEXEC);
-    if (fd < 0) return -1;
-    ifreq req {};
-    std::strncpy(req.ifr_name, ifname, IFNAMSIZ - 1);
-    req.ifr_flags = IFF_TUN | IFF_NO_PI;
-    if (::ioctl(fd, TUNSETIFF, &req) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 } // namespace
 
@@ -35,7 +24,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: pppd <interface name>\n");
         return 2;
     }
-    if (openTun(argv[1]) < 0) {
+    if (velmora::testing::openTun(argv[1]) < 0) {
         std::perror("pppd: TUN interface");
         return kSkip;
     }

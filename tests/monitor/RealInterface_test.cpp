@@ -19,6 +19,7 @@
 
 #include "monitor/FakeSystem.h"
 #include "monitor/LinuxConnectionSource.h"
+#include "support/TunDevice.h"
 
 namespace velmora::test {
 namespace {
@@ -43,23 +44,11 @@ bool setAddress(int sock, const char* dotted) {
     return ::ioctl(sock, SIOCSIFADDR, &req) == 0;
 }
 
-int openTun() {
-    const int fd = ::open("/dev/net/tun", O_RDWR | O_CLOEXEC);
-    if (fd < 0) return -1;
-    ifreq req {};
-    std::strncpy(req.ifr_name, kIfname, IFNAMSIZ - 1);
-    req.ifr_flags = IFF_TUN | IFF_NO_PI;
-    if (::ioctl(fd, TUNSETIFF, &req) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 // Runs in the child; the exit code names the first check that failed.
 int exercise(const FakeMachine& machine) {
     if (::unshare(CLONE_NEWNET) != 0) return kSkip;
-    const int tun = openTun();
+    const int tun = velmora::testing::openTun(kIfname);
     const int sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (tun < 0 || sock < 0) return kSkip;
     LinuxConnectionSource source(std::make_unique<KernelInterfaceStateReader>(), machine.paths(), nullptr, 1);
