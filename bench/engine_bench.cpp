@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/InMemoryHost.h"
+#include "platform/InMemoryHost.h"
 #include "app/MonitorApp.h"
 #include "monitor/ScriptedSource.h"
 #include "store/UserTariff.h"

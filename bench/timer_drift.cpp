@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/WindowHost.h"
-#include "app/qt/QtHost.h"
+#include "platform/WindowHost.h"
+#include "qthost/QtHost.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <QApplication>
 
 #include "app/MonitorApp.h"
-#include "app/qt/QtHost.h"
-#include "app/qt/SignalBridge.h"
+#include "qthost/QtHost.h"
+#include "qthost/SignalBridge.h"
 #include "monitor/LinuxConnectionSource.h"
 #include "monitor/LinuxSystemFacts.h"
 #include "store/DataPaths.h"

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Clock.h"
-#include "app/SystemFacts.h"
+#include "platform/Clock.h"
+#include "platform/SystemFacts.h"
 
 namespace velmora {
 

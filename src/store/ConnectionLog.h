@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "app/Clock.h"
+#include "platform/Clock.h"
 
 namespace velmora {
 

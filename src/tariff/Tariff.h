@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "app/Clock.h"
+#include "platform/Clock.h"
 #include "store/SettingsProfile.h"
 
 namespace velmora {

@@ -1,7 +1,7 @@
 #pragma once
 // The about box: a plain modal window that only closes.
 
-#include "app/WindowHost.h"
+#include "platform/WindowHost.h"
 
 namespace velmora {
 

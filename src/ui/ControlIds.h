@@ -1,6 +1,8 @@
 #pragma once
 // Identifiers of the dialogs, their controls, timers and the tray icon.
 
+#include "platform/IconResources.h"
+
 namespace velmora::ids {
 
 // Dialog templates.
@@ -9,8 +11,8 @@ inline constexpr int CostEditorDialog = 131;
 inline constexpr int AboutDialog = 132;
 
 // Icon resources.
-inline constexpr int ProgramIcon = 128;
-inline constexpr int TrayIconResource = 129;
+inline constexpr int ProgramIcon = icons::Program;
+inline constexpr int TrayIconResource = icons::TrayResource;
 
 // Main window (102).
 inline constexpr int CmdAbout = 3;

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/Clock.h"
-#include "app/SystemFacts.h"
-#include "app/WindowHost.h"
+#include "platform/Clock.h"
+#include "platform/SystemFacts.h"
+#include "platform/WindowHost.h"
 #include "monitor/ConnectionSource.h"
 #include "store/ConnectionLog.h"
 #include "store/SettingsProfile.h"

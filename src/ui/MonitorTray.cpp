@@ -1,5 +1,5 @@
 // The notification-area icon and the way the window is put away and brought back.
-#include "app/Utf8.h"
+#include "platform/Utf8.h"
 #include "ui/ControlIds.h"
 #include "ui/MonitorDialog.h"
 

@@ -2,7 +2,7 @@
 // The three dialog templates as data: main window (102), cost editor (131),
 // about box (132).
 
-#include "app/DialogTemplate.h"
+#include "platform/DialogTemplate.h"
 
 namespace velmora {
 

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "app/MonitorApp.h"
-#include "app/qt/QtHost.h"
-#include "app/qt/SignalBridge.h"
+#include "qthost/QtHost.h"
+#include "qthost/SignalBridge.h"
 #include "monitor/ScriptedSource.h"
 #include "store/ConnectionLog.h"
 #include "store/SettingsProfile.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Clock.h"
+#include "platform/Clock.h"
 #include "store/SettingsProfile.h"
 #include "tariff/Tariff.h"
 

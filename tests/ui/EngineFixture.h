@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/InMemoryHost.h"
+#include "platform/InMemoryHost.h"
 #include "app/MonitorApp.h"
 #include "monitor/ScriptedSource.h"
 #include "store/ConnectionLog.h"

@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/ProbeDialog.h"
-#include "app/WindowHost.h"
+#include "platform/ProbeDialog.h"
+#include "platform/WindowHost.h"
 #include "ui/ControlIds.h"
 #include "ui/Templates.h"
 

@@ -1,11 +1,11 @@
-#include "app/qt/ListControls.h"
+#include "qthost/ListControls.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalBlocker>
 
-#include "app/qt/QtText.h"
+#include "qthost/QtText.h"
 
 namespace velmora {
 namespace {

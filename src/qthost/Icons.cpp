@@ -1,10 +1,10 @@
-#include "app/qt/Icons.h"
+#include "qthost/Icons.h"
 
 #include <initializer_list>
 
 #include <QString>
 
-#include "ui/ControlIds.h"
+#include "platform/IconResources.h"
 
 namespace velmora {
 namespace {
@@ -33,8 +33,8 @@ QIcon trayIcon() {
 
 QIcon iconForResource(int iconResource) {
     switch (iconResource) {
-    case ids::ProgramIcon: return programIcon();
-    case ids::TrayIconResource: return trayIcon();
+    case icons::Program: return programIcon();
+    case icons::TrayResource: return trayIcon();
     default: return {};
     }
 }

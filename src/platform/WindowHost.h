@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/DialogTemplate.h"
+#include "platform/DialogTemplate.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "app/Clock.h"
+#include "platform/Clock.h"
 
 #include <ctime>
 

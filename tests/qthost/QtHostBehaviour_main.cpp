@@ -18,11 +18,11 @@
 #include <QStyleOptionComboBox>
 #include <QWindow>
 
-#include "app/HostBehaviour.h"
-#include "app/qt/DialogUnits.h"
-#include "app/qt/Icons.h"
-#include "app/qt/QtHost.h"
-#include "app/qt/QtHostDriver.h"
+#include "platform/HostBehaviour.h"
+#include "qthost/DialogUnits.h"
+#include "qthost/Icons.h"
+#include "qthost/QtHost.h"
+#include "qthost/QtHostDriver.h"
 
 namespace velmora::hosttest {
 namespace {

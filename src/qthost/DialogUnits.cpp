@@ -1,4 +1,4 @@
-#include "app/qt/DialogUnits.h"
+#include "qthost/DialogUnits.h"
 
 #include <QFontMetrics>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "app/qt/QtHostDriver.h"
+#include "qthost/QtHostDriver.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -12,8 +12,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include "app/qt/QtText.h"
-#include "app/qt/TrayActivation.h"
+#include "qthost/QtText.h"
+#include "qthost/TrayActivation.h"
 
 namespace velmora {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <QSystemTrayIcon>
 
-#include "app/WindowHost.h"
+#include "platform/WindowHost.h"
 
 namespace velmora {
 

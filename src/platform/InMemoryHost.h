@@ -25,8 +25,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/Clock.h"
-#include "app/WindowHost.h"
+#include "platform/Clock.h"
+#include "platform/WindowHost.h"
 
 namespace velmora {
 

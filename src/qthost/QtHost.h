@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/WindowHost.h"
+#include "platform/WindowHost.h"
 
 class QCoreApplication;
 class QMessageBox;

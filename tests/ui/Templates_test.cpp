@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/WindowHost.h"
+#include "platform/WindowHost.h"
 #include "ui/ControlIds.h"
 
 namespace velmora {

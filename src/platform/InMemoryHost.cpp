@@ -1,8 +1,8 @@
-#include "app/InMemoryHost.h"
+#include "platform/InMemoryHost.h"
 
 #include <algorithm>
 
-#include "app/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace velmora {
 

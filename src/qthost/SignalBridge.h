@@ -16,7 +16,7 @@
 
 #include <QObject>
 
-#include "app/WindowHost.h"
+#include "platform/WindowHost.h"
 
 class QSocketNotifier;
 

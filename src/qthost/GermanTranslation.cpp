@@ -2,7 +2,7 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
-#include "app/qt/QtHost.h"
+#include "qthost/QtHost.h"
 
 namespace velmora {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/WindowHost.h"
+#include "platform/WindowHost.h"
 
 namespace velmora::hosttest {
 

@@ -1,5 +1,5 @@
-#include "app/InMemoryHost.h"
-#include "app/HostBehaviour.h"
+#include "platform/InMemoryHost.h"
+#include "platform/HostBehaviour.h"
 
 namespace velmora::hosttest {
 namespace {

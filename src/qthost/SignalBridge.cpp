@@ -1,4 +1,4 @@
-#include "app/qt/SignalBridge.h"
+#include "qthost/SignalBridge.h"
 
 #include <cerrno>
 
@@ -11,7 +11,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include "app/qt/QtHost.h"
+#include "qthost/QtHost.h"
 
 namespace velmora {
 namespace {

@@ -1,10 +1,10 @@
 // What only the in-memory host promises: exact virtual time, and the state it
 // exposes for the dialogs' tests.
-#include "app/InMemoryHost.h"
+#include "platform/InMemoryHost.h"
 
 #include <gtest/gtest.h>
 
-#include "app/ProbeDialog.h"
+#include "platform/ProbeDialog.h"
 #include "ui/ControlIds.h"
 #include "ui/Templates.h"
 

@@ -1,4 +1,4 @@
-#include "app/qt/ControlFactory.h"
+#include "qthost/ControlFactory.h"
 
 #include <algorithm>
 
@@ -14,9 +14,9 @@
 #include <QRadioButton>
 #include <QTextOption>
 
-#include "app/qt/Icons.h"
-#include "app/qt/ListControls.h"
-#include "app/qt/QtText.h"
+#include "qthost/Icons.h"
+#include "qthost/ListControls.h"
+#include "qthost/QtText.h"
 
 namespace velmora {
 namespace {

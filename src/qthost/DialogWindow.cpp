@@ -1,4 +1,4 @@
-#include "app/qt/DialogWindow.h"
+#include "qthost/DialogWindow.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "app/qt/QtHost.h"
+#include "qthost/QtHost.h"
 
 #include <algorithm>
 #include <climits>
@@ -19,13 +19,13 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include "app/qt/ControlFactory.h"
-#include "app/qt/DialogUnits.h"
-#include "app/qt/DialogWindow.h"
-#include "app/qt/Icons.h"
-#include "app/qt/ListControls.h"
-#include "app/qt/QtText.h"
-#include "app/qt/TrayActivation.h"
+#include "qthost/ControlFactory.h"
+#include "qthost/DialogUnits.h"
+#include "qthost/DialogWindow.h"
+#include "qthost/Icons.h"
+#include "qthost/ListControls.h"
+#include "qthost/QtText.h"
+#include "qthost/TrayActivation.h"
 
 namespace velmora {
 

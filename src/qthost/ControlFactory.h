@@ -3,8 +3,8 @@
 
 #include <QWidget>
 
-#include "app/DialogTemplate.h"
-#include "app/qt/DialogUnits.h"
+#include "platform/DialogTemplate.h"
+#include "qthost/DialogUnits.h"
 
 namespace velmora {
 

@@ -10,8 +10,8 @@
 
 #include <QObject>
 
-#include "app/WindowHost.h"
-#include "app/qt/QtHost.h"
+#include "platform/WindowHost.h"
+#include "qthost/QtHost.h"
 
 class QMessageBox;
 
