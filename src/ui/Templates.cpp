@@ -1,5 +1,6 @@
 #include "ui/Templates.h"
 
+#include "platform/Version.h"
 #include "ui/ControlIds.h"
 
 #include <string>
@@ -61,7 +62,7 @@ DialogTemplate buildMainDialog() {
         programIcon(1009, 11, 4),
         programIcon(1007, 33, 4),
         programIcon(1008, 55, 4),
-        control(-1, K::CenteredText, 80, 9, 346, 8, "Velmora  Version 1.41"),
+        control(-1, K::CenteredText, 80, 9, 346, 8, std::string("Velmora  Version ") + kVersion),
         control(-1, K::BlackFrame, 4, 29, 426, 1),
         label(4, 39, 17, 8, "Tarif:"),
         control(ids::TariffList, K::DropDownList, 21, 37, 78, 100),
@@ -143,7 +144,7 @@ DialogTemplate buildAboutDialog() {
     t.controls = {
         programIcon(-1, 8, 17),
         control(-1, K::CenteredText, 33, 4, 154, 59,
-                "Velmora\nVersion 1.41\n\nGebührenzähler für Wählverbindungen"),
+                std::string("Velmora\nVersion ") + kVersion + "\n\nGebührenzähler für Wählverbindungen"),
         control(-1, K::BlackFrame, 1, 64, 219, 1),
         label(30, 69, 159, 8, "Fragen, Updates und Anregungen über den Autor:"),
         label(4, 82, 211, 52,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/WindowHost.h"
+#include "platform/Version.h"
 #include "ui/ControlIds.h"
 
 namespace velmora {
@@ -97,7 +98,7 @@ TEST(Templates, AboutBoxNamesProductVersionAndContactLines) {
     EXPECT_EQ(t.caption, "Über...");
     std::vector<std::string> texts;
     for (const ControlTemplate& c : t.controls) texts.push_back(c.text);
-    EXPECT_EQ(texts[1].rfind("Velmora\nVersion 1.41\n", 0), 0u);
+    EXPECT_EQ(texts[1].rfind(std::string("Velmora\nVersion ") + kVersion + "\n", 0), 0u);
     EXPECT_EQ(texts[3], "Fragen, Updates und Anregungen über den Autor:");
     EXPECT_EQ(texts[4].rfind("per FAX:\t", 0), 0u);
     EXPECT_NE(texts[4].find("\nper gelbe Post:\t"), std::string::npos);
