@@ -16,7 +16,7 @@ std::string logSectionName(const LocalTime& start, const LocalTime& end) {
     return name.data();
 }
 
-bool ConnectionLog::write(const LogRecord& record) {
+WriteResult ConnectionLog::write(const LogRecord& record) {
     SettingsProfile file(path_);
     return file.writeStrings(logSectionName(record.start, record.end),
                              {{"Verbindungskosten", record.connectionCost},

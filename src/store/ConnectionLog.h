@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/Clock.h"
+#include "store/WriteResult.h"
 
 namespace velmora {
 
@@ -27,7 +28,7 @@ public:
     const std::string& path() const { return path_; }
     // Keys "Verbindungskosten" then "Gesamtkosten bis dato", in one crash-safe,
     // locked rewrite. A record of the same name is overwritten in place.
-    bool write(const LogRecord& record);
+    WriteResult write(const LogRecord& record);
     // Deletes the whole log; false when there was nothing to delete or it failed.
     bool remove();
 

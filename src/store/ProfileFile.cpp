@@ -81,15 +81,17 @@ std::optional<QByteArray> readAll(const std::string& path) {
     return bytes;
 }
 
-bool rewrite(const std::string& path, const std::function<std::string(std::string_view)>& edit) {
+WriteResult rewrite(const std::string& path, const std::function<std::string(std::string_view)>& edit) {
     const QString file = qtPath(path);
-    if (!QDir().mkpath(QFileInfo(file).absolutePath())) return false;
+    if (!QDir().mkpath(QFileInfo(file).absolutePath()))
+        return WriteResult::failed("der Ordner kann nicht angelegt werden");
     SidecarLock lock(path);
-    if (!lock.held()) return false;
+    if (!lock.held()) return WriteResult::failed("die Datei ist von einem anderen Programm gesperrt");
     std::optional<QByteArray> current = readAll(path);
-    if (!current) return false;
+    if (!current) return WriteResult::failed("die Datei kann nicht gelesen werden");
     const std::string updated = edit(std::string_view(current->constData(), current->size()));
-    return writeWhole(file, updated);
+    if (!writeWhole(file, updated)) return WriteResult::failed("die Datei kann nicht geschrieben werden");
+    return WriteResult::done();
 }
 
 bool remove(const std::string& path) {

@@ -10,6 +10,8 @@
 
 #include <QByteArray>
 
+#include "store/WriteResult.h"
+
 namespace velmora::profile_file {
 
 // The file's bytes; empty when it does not exist, nullopt when it exists but
@@ -18,10 +20,10 @@ std::optional<QByteArray> readAll(const std::string& path);
 
 // Under the lock: reads the file, hands its bytes to `edit` and replaces the
 // file with the result (written to a sibling temporary, flushed, renamed over).
-// Creates the file's directory when needed. False when the lock could not be
-// had within a few seconds or the file could not be read or written; the file
-// is then as it was.
-bool rewrite(const std::string& path, const std::function<std::string(std::string_view)>& edit);
+// Creates the file's directory when needed. Fails, saying why, when the lock
+// could not be had within a few seconds or the file could not be read or
+// written; the file is then as it was.
+WriteResult rewrite(const std::string& path, const std::function<std::string(std::string_view)>& edit);
 
 // Deletes the file under the same lock. False when it did not exist or could
 // not be deleted.

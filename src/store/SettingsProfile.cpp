@@ -69,19 +69,19 @@ void SettingsProfile::writeInt(std::string_view section, std::string_view key, i
     writeString(section, key, std::to_string(value));
 }
 
-bool SettingsProfile::writeString(std::string_view section, std::string_view key,
+WriteResult SettingsProfile::writeString(std::string_view section, std::string_view key,
                                   std::string_view value) {
     return writeStrings(section, {{std::string(key), std::string(value)}});
 }
 
-bool SettingsProfile::writeStrings(
+WriteResult SettingsProfile::writeStrings(
     std::string_view section, const std::vector<std::pair<std::string, std::string>>& keyValues) {
     frozenText_.reset();
-    if (!ini::isWritableSectionName(section)) return false;
+    if (!ini::isWritableSectionName(section)) return WriteResult::failed("ungültiger Abschnittsname");
     ini::KeyValues stored;
     stored.reserve(keyValues.size());
     for (const auto& [key, value] : keyValues) {
-        if (!ini::isWritableKeyName(key)) return false;
+        if (!ini::isWritableKeyName(key)) return WriteResult::failed("ungültiger Schlüsselname");
         stored.emplace_back(ini::trimmedName(key), ini::storedValue(value));
     }
     const std::string sectionName = ini::trimmedName(section);

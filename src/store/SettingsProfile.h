@@ -21,6 +21,8 @@
 #include <utility>
 #include <vector>
 
+#include "store/WriteResult.h"
+
 namespace velmora {
 
 class SettingsProfile {
@@ -47,12 +49,12 @@ public:
     // Replaces the key's value in place, or adds the key at the end of its
     // section, adding the section at the end of the file. Crash-safe (the file
     // is replaced whole) and locked against other processes writing the same
-    // file. Returns false when the file could not be written.
-    bool writeString(std::string_view section, std::string_view key, std::string_view value);
+    // file. Fails, saying why, when the file could not be written.
+    WriteResult writeString(std::string_view section, std::string_view key, std::string_view value);
     // Several keys of one section in one locked rewrite, with the same result as
     // writeString for each in order.
-    bool writeStrings(std::string_view section,
-                      const std::vector<std::pair<std::string, std::string>>& keyValues);
+    WriteResult writeStrings(std::string_view section,
+                             const std::vector<std::pair<std::string, std::string>>& keyValues);
 
 private:
     std::string path_;

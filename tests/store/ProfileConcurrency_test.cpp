@@ -33,9 +33,9 @@ bool writeKeysOf(const std::string& file, int writer, int keys) {
     SettingsProfile profile(file);
     bool allWritten = true;
     for (int i = 0; i < keys; ++i) {
-        allWritten &= profile.writeString("Shared", keyName(writer, i), std::to_string(i));
+        allWritten &= profile.writeString("Shared", keyName(writer, i), std::to_string(i)).ok;
         allWritten &= profile.writeString(numbered("Own", writer), numbered("k", i),
-                                          std::to_string(writer));
+                                          std::to_string(writer)).ok;
     }
     return allWritten;
 }
