@@ -31,6 +31,7 @@ inline constexpr int MouseMiddleDown = 0x207;
 
 enum class ShowMode { Normal, Minimized, Hidden };
 enum class TrayOp { Add, Delete };
+enum class MessageBoxKind { Question, Information };
 
 // What a dialog hears from its window. All calls arrive on the one UI thread,
 // one at a time; none of them overlaps another.
@@ -51,6 +52,9 @@ public:
     // Asked before anything shows, moves, raises or activates the window; true
     // vetoes the change and the window stays hidden.
     virtual bool onWindowPosChanging() { return false; }
+    // The desktop's notification area appeared (a panel started late or again)
+    // or vanished; sent to every open window.
+    virtual void onTrayAreaChanged(bool present) { (void)present; }
 };
 
 class WindowHost {
@@ -88,6 +92,9 @@ public:
 
     // Window state. show/setForeground/centerOnWorkArea pass the position-change
     // guard (DialogHandler::onWindowPosChanging); hiding always passes.
+    // setForeground brings the window forward; while a modal dialog of the
+    // program is open above it, that dialog comes forward with the keyboard
+    // focus, as an owner that takes no input hands activation to its dialog.
     virtual void show(WindowId window, ShowMode mode) = 0;
     virtual bool isMinimized(WindowId window) const = 0;
     virtual bool isVisible(WindowId window) const = 0;
@@ -102,6 +109,8 @@ public:
 
     // A Yes/No question with the question icon; returns IdYes or IdNo.
     virtual int askYesNo(WindowId owner, const std::string& text, const std::string& caption) = 0;
+    // A message with the information icon and an OK button; returns once read.
+    virtual void inform(WindowId owner, const std::string& text, const std::string& caption) = 0;
     // The system's asterisk (information) sound.
     virtual void beep() = 0;
 
@@ -147,6 +156,7 @@ public:
     virtual int messageBoxCount() const = 0;
     virtual std::string lastMessageBoxText() const = 0;
     virtual std::string lastMessageBoxCaption() const = 0;
+    virtual MessageBoxKind lastMessageBoxKind() const = 0;
 
     // Lets time pass: timers fire as due (exactly in the in-memory host; in the
     // Qt host by running the event loop for that long).
@@ -156,6 +166,8 @@ public:
     virtual int beepCount() const = 0;
     virtual bool trayIconPresent(int iconId) const = 0;
     virtual std::string trayTooltip(int iconId) const = 0;
+    // A notification area appears on the desktop or vanishes from it.
+    virtual void setTrayArea(bool present) = 0;
 };
 
 } // namespace velmora

@@ -26,6 +26,7 @@
 #include "qthost/ListControls.h"
 #include "qthost/QtText.h"
 #include "qthost/TrayActivation.h"
+#include "qthost/TrayAreaWatcher.h"
 
 namespace velmora {
 
@@ -79,7 +80,19 @@ void useGermanAnswers(QMessageBox& box) {
 
 } // namespace
 
-QtHost::QtHost() : trayAvailable_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {}
+// Qt is not asked whether there is a notification area: it decides once, at
+// its first tray call, whether to use the D-Bus one for the whole run, so no
+// icon is made before a notification area is there.
+QtHost::QtHost()
+    : trayArea_(std::make_unique<TrayAreaWatcher>([this](bool present) {
+          if (followTrayArea_) announceTrayArea(present);
+      })),
+      trayAvailable_([this] { return trayArea_->present(); }) {}
+
+void QtHost::setTrayAvailability(std::function<bool()> available) {
+    trayAvailable_ = std::move(available);
+    followTrayArea_ = false;
+}
 
 QtHost::~QtHost() {
     trayIcons_.clear(); // no icon may outlive the program
@@ -337,11 +350,26 @@ bool QtHost::isVisible(WindowId window) const {
     return w && w->isVisible();
 }
 
+namespace {
+
+bool ownedBy(const QWidget* window, const QWidget* owner) {
+    for (const QWidget* w = window ? window->parentWidget() : nullptr; w; w = w->parentWidget())
+        if (w->window() == owner) return true;
+    return false;
+}
+
+} // namespace
+
+// The window takes no input while a modal dialog or message box of its own is
+// open: that one comes forward and takes the keyboard focus instead.
 void QtHost::setForeground(WindowId window) {
     if (!guardPasses(window)) return;
     QWidget* w = widget(window);
     w->raise();
-    w->activateWindow();
+    QWidget* modal = QApplication::activeModalWidget();
+    QWidget* target = modal && modal->isVisible() && ownedBy(modal, w) ? modal : w;
+    if (target != w) target->raise();
+    target->activateWindow();
 }
 
 void QtHost::centerOnWorkArea(WindowId window) {
@@ -392,8 +420,19 @@ int QtHost::askYesNo(WindowId owner, const std::string& text, const std::string&
     QMessageBox box(QMessageBox::Question, qtText(caption), qtText(text), QMessageBox::Yes | QMessageBox::No,
                     widget(owner));
     box.setDefaultButton(QMessageBox::Yes);
-    box.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
     useGermanAnswers(box);
+    runMessageBox(box, owner);
+    return box.clickedButton() == box.button(QMessageBox::Yes) ? IdYes : IdNo;
+}
+
+void QtHost::inform(WindowId owner, const std::string& text, const std::string& caption) {
+    QMessageBox box(QMessageBox::Information, qtText(caption), qtText(text), QMessageBox::Ok, widget(owner));
+    runMessageBox(box, owner);
+}
+
+// Not QMessageBox::exec, for the same reason as the dialogs' runs.
+void QtHost::runMessageBox(QMessageBox& box, WindowId owner) {
+    box.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
     bool answered = false;
     QEventLoop loop;
     QObject::connect(&box, &QDialog::finished, &loop, [&answered, &loop] {
@@ -403,7 +442,6 @@ int QtHost::askYesNo(WindowId owner, const std::string& text, const std::string&
     box.show();
     if (messageBoxShown_) messageBoxShown_(box, owner);
     runLoopUntil(loop, answered);
-    return box.clickedButton() == box.button(QMessageBox::Yes) ? IdYes : IdNo;
 }
 
 // The desktop's information sound where it has one, else the plain bell.
@@ -433,6 +471,13 @@ bool QtHost::addTrayIcon(WindowId owner, int iconId, int iconResource, const std
     entry->icon->show();
     trayIcons_.emplace(iconId, std::move(entry));
     return true;
+}
+
+void QtHost::announceTrayArea(bool present) {
+    std::vector<WindowId> open;
+    for (const auto& entry : windows_) open.push_back(entry.first);
+    for (WindowId window : open) // a handler may open or close windows
+        if (Window* w = find(window)) w->handler->onTrayAreaChanged(present);
 }
 
 QSystemTrayIcon* QtHost::trayIcon(int iconId) const {

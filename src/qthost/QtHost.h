@@ -19,6 +19,7 @@ class QWidget;
 namespace velmora {
 
 class DialogWindow;
+class TrayAreaWatcher;
 
 // Installs Qt's own German texts (the "Ja"/"Nein" of the question box among
 // them). Returns false when the translation is not installed on this system.
@@ -56,6 +57,7 @@ public:
     void setTimer(WindowId window, int timerId, unsigned periodMs) override;
     void killTimer(WindowId window, int timerId) override;
     int askYesNo(WindowId owner, const std::string& text, const std::string& caption) override;
+    void inform(WindowId owner, const std::string& text, const std::string& caption) override;
     void beep() override;
     bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                     const std::string& tooltip) override;
@@ -67,8 +69,12 @@ public:
     void onMessageBoxShown(std::function<void(QMessageBox&, WindowId owner)> observer) {
         messageBoxShown_ = std::move(observer);
     }
-    // Whether the desktop has a notification area (default: ask Qt).
-    void setTrayAvailability(std::function<bool()> available) { trayAvailable_ = std::move(available); }
+    // Whether the desktop has a notification area: by default what the
+    // TrayAreaWatcher sees, announced to every open window when it changes.
+    // Set here, the watcher is no longer heard, and announceTrayArea tells
+    // the windows instead.
+    void setTrayAvailability(std::function<bool()> available);
+    void announceTrayArea(bool present);
 
     WindowId innermostRun() const { return runs_.empty() ? 0 : runs_.back(); }
     std::size_t runDepth() const { return runs_.size(); }
@@ -97,6 +103,7 @@ private:
     void destroyWindow(WindowId window);
     void fireTimer(WindowId window, int timerId);
     bool addTrayIcon(WindowId owner, int iconId, int iconResource, const std::string& tooltip);
+    void runMessageBox(QMessageBox& box, WindowId owner);
 
     std::map<WindowId, std::unique_ptr<Window>> windows_;
     WindowId nextWindowId_ = 1;
@@ -104,7 +111,9 @@ private:
     std::map<int, std::unique_ptr<TrayEntry>> trayIcons_;
     std::function<void()> runsChanged_;
     std::function<void(QMessageBox&, WindowId)> messageBoxShown_;
+    std::unique_ptr<TrayAreaWatcher> trayArea_;
     std::function<bool()> trayAvailable_;
+    bool followTrayArea_ = true;
     int beeps_ = 0;
 };
 

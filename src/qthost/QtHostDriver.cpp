@@ -80,6 +80,7 @@ void QtHostDriver::messageBoxShown(QMessageBox& box) {
     ++messageBoxCount_;
     lastMessageBoxText_ = box.text().toStdString();
     lastMessageBoxCaption_ = box.windowTitle().toStdString();
+    lastMessageBoxKind_ = box.button(QMessageBox::Yes) ? MessageBoxKind::Question : MessageBoxKind::Information;
     QTimer::singleShot(0, &context_, [this, open = QPointer<QMessageBox>(&box)] {
         if (open) answer(*open);
     });
@@ -97,6 +98,7 @@ void QtHostDriver::answer(QMessageBox& box) {
     }
     if (!open) return;
     QAbstractButton* button = open->button(messageBoxAnswer_ == IdYes ? QMessageBox::Yes : QMessageBox::No);
+    if (!open->button(QMessageBox::Yes)) button = open->button(QMessageBox::Ok); // a message is only read
     if (button) button->click();
 }
 
@@ -184,6 +186,13 @@ void QtHostDriver::advance(unsigned ms) {
     QObject::connect(&done, &QTimer::timeout, &loop, &QEventLoop::quit);
     done.start(static_cast<int>(ms));
     while (done.isActive()) loop.exec(); // an application quit must not cut the time short
+}
+
+void QtHostDriver::setTrayArea(bool present) {
+    if (present == trayArea_) return;
+    trayArea_ = present;
+    host_.setTrayAvailability([present] { return present; });
+    host_.announceTrayArea(present);
 }
 
 bool QtHostDriver::trayIconPresent(int iconId) const { return host_.trayIcon(iconId) != nullptr; }

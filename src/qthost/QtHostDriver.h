@@ -1,7 +1,8 @@
 #pragma once
 // The user's side of the Qt host, for tests: real clicks, keys and typing on
 // real widgets, time as real time of the event loop. The desktop is assumed to
-// have a notification area (the offscreen platform has none).
+// have a notification area (the offscreen platform has none) until the test
+// says otherwise.
 
 #include <deque>
 #include <functional>
@@ -43,10 +44,12 @@ public:
     int messageBoxCount() const override { return messageBoxCount_; }
     std::string lastMessageBoxText() const override { return lastMessageBoxText_; }
     std::string lastMessageBoxCaption() const override { return lastMessageBoxCaption_; }
+    MessageBoxKind lastMessageBoxKind() const override { return lastMessageBoxKind_; }
     void advance(unsigned ms) override;
     int beepCount() const override { return host_.beepCount(); }
     bool trayIconPresent(int iconId) const override;
     std::string trayTooltip(int iconId) const override;
+    void setTrayArea(bool present) override;
 
     // A key press and release sent to the window's focus widget, as typed.
     void pressKey(WindowId window, int key);
@@ -71,6 +74,8 @@ private:
     int messageBoxCount_ = 0;
     std::string lastMessageBoxText_;
     std::string lastMessageBoxCaption_;
+    MessageBoxKind lastMessageBoxKind_ = MessageBoxKind::Question;
+    bool trayArea_ = true;
 };
 
 } // namespace velmora

@@ -49,6 +49,7 @@ public:
     void onDestroy() override;
     int onTrayNotify(int iconId, int mouseMessage) override;
     bool onWindowPosChanging() override;
+    void onTrayAreaChanged(bool present) override;
 
     // The link and the meter.
     bool probeConnection();

@@ -290,6 +290,38 @@ TEST_F(QtHostTest, ATickThatWaitsIsNotEnteredAgainAndATimerMayKillItselfInItsTic
     EXPECT_GE(dialog.ticks(1), 3);
 }
 
+// ---- activation ---------------------------------------------------------------------------------------
+
+// Mended: a tray click activated the main window beneath an open editor, and
+// the editor had no keyboard focus: Escape and Alt keys did nothing.
+TEST_F(QtHostTest, BringingAnOwnerForwardActivatesItsModalDialogWithTheKeyboardFocus) {
+    ProbeDialog outer, inner;
+    outer.onCommandHook = [&](int id) {
+        if (id == Button) host.runModal(probeTemplate(), inner, outer.self);
+    };
+    QWidget elsewhere; // another window has the focus when the tray is clicked
+    user.script({[&] { user.click(outer.self, Button); },
+                 [&] {
+                     elsewhere.show();
+                     elsewhere.activateWindow();
+                     user.advance(20);
+                     ASSERT_EQ(QApplication::activeWindow(), &elsewhere);
+                     host.setForeground(outer.self);
+                     user.advance(20);
+                     EXPECT_EQ(QApplication::activeWindow(), host.widget(inner.self));
+                     QWidget* focus = QApplication::focusWidget();
+                     ASSERT_NE(focus, nullptr);
+                     EXPECT_EQ(focus->window(), host.widget(inner.self));
+                     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                     QCoreApplication::sendEvent(focus, &escape);
+                 },
+                 [&] { host.endDialog(inner.self, IdOk); },
+                 [&] { host.endDialog(outer.self, IdOk); }});
+    host.runModal(probeTemplate(), outer, 0);
+    EXPECT_EQ(inner.commands, std::vector<int>{IdCancel});
+    EXPECT_FALSE(user.scriptRanOut());
+}
+
 // ---- the question box ---------------------------------------------------------------------------------
 
 TEST_F(QtHostTest, TheQuestionBoxAsksInGermanWithTheQuestionIconAndReturnsTheAnswer) {
