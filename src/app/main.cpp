@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "app/MonitorApp.h"
+#include "platform/Version.h"
 #include "qthost/QtHost.h"
 #include "qthost/SignalBridge.h"
 #include "monitor/LinuxConnectionSource.h"
@@ -12,6 +13,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    velmora::setApplicationIdentity(velmora::kProductName, velmora::kAppId);
     // The window lives on hidden in the notification area.
     QApplication::setQuitOnLastWindowClosed(false);
     velmora::installGermanTranslation(application);

@@ -165,7 +165,7 @@ WindowId QtHost::createWindow(const DialogTemplate& tmpl, DialogHandler& handler
     w->widget = new DialogWindow(ownerWidget, tmpl.minimizeBox, std::move(hooks));
     // A window without owner opened inside another run blocks the whole program.
     w->widget->setWindowModality(ownerWidget ? Qt::WindowModal : runs_.empty() ? Qt::NonModal : Qt::ApplicationModal);
-    w->widget->setWindowTitle(qtText(tmpl.caption));
+    w->widget->setCaption(qtText(tmpl.caption));
     w->widget->setFont(dialogFont());
     const DialogBaseUnits units = baseUnitsOf(w->widget->font(), w->widget);
     w->widget->setFixedSize(units.toPixelsX(tmpl.width), units.toPixelsY(tmpl.height));
@@ -261,7 +261,7 @@ std::string QtHost::text(WindowId window, int controlId, std::size_t maxChars) c
 }
 
 void QtHost::setCaption(WindowId window, const std::string& caption) {
-    if (QWidget* w = widget(window)) w->setWindowTitle(qtText(caption));
+    if (Window* w = find(window)) w->widget->setCaption(qtText(caption));
 }
 
 std::string QtHost::caption(WindowId window) const {

@@ -25,6 +25,10 @@ class TrayAreaWatcher;
 // them). Returns false when the translation is not installed on this system.
 bool installGermanTranslation(QCoreApplication& app);
 
+// The name the desktop shows for the program (the notification item's title,
+// the window class) and the id of the desktop entry it was started from.
+void setApplicationIdentity(const std::string& name, const std::string& desktopFileId);
+
 class QtHost : public WindowHost {
 public:
     QtHost();

@@ -26,8 +26,8 @@ const TrayActivation* activationOf(int mouseMessage) {
 
 } // namespace
 
-QtHostDriver::QtHostDriver(QtHost& host) : host_(host) {
-    host_.setTrayAvailability([] { return true; });
+QtHostDriver::QtHostDriver(QtHost& host, bool desktopTray) : host_(host) {
+    if (!desktopTray) host_.setTrayAvailability([] { return true; });
     host_.onRunsChanged([this] { schedulePump(); });
     host_.onMessageBoxShown([this](QMessageBox& box, WindowId) { messageBoxShown(box); });
 }

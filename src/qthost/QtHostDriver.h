@@ -20,7 +20,9 @@ namespace velmora {
 
 class QtHostDriver : public HostDriver {
 public:
-    explicit QtHostDriver(QtHost& host);
+    // desktopTray: the notification area is the desktop's own, as the host
+    // watches it; otherwise one is assumed until setTrayArea says otherwise.
+    explicit QtHostDriver(QtHost& host, bool desktopTray = false);
     ~QtHostDriver() override;
     QtHostDriver(const QtHostDriver&) = delete;
     QtHostDriver& operator=(const QtHostDriver&) = delete;
