@@ -82,9 +82,11 @@ bool DialogWindow::event(QEvent* event) {
 // title is empty (WM_NAME keeps the empty title); window managers prefer
 // _NET_WM_NAME, so it is emptied here.
 void DialogWindow::clearTitleOnX11() {
+    // Other platforms (offscreen among them) may offer an X11 interface too.
+    if (QGuiApplication::platformName() != QStringLiteral("xcb") || !testAttribute(Qt::WA_WState_Created)) return;
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !testAttribute(Qt::WA_WState_Created)) return;
-    xcb_connection_t* connection = x11->connection();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) return;
     const auto atom = [connection](const char* name) {
         xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
             connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(qstrlen(name)), name), nullptr);
