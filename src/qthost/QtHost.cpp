@@ -166,7 +166,11 @@ WindowId QtHost::createWindow(const DialogTemplate& tmpl, DialogHandler& handler
     // A window without owner opened inside another run blocks the whole program.
     w->widget->setWindowModality(ownerWidget ? Qt::WindowModal : runs_.empty() ? Qt::NonModal : Qt::ApplicationModal);
     w->widget->setCaption(qtText(tmpl.caption));
-    w->widget->setFont(dialogFont());
+    if (!font_) { // all windows share one font: the first, widest, one must fit the screen
+        const QScreen* screen = ownerWidget ? ownerWidget->screen() : QGuiApplication::primaryScreen();
+        font_ = std::make_unique<QFont>(dialogFont(tmpl.width, screen ? screen->availableGeometry().width() : 0));
+    }
+    w->widget->setFont(*font_);
     const DialogBaseUnits units = baseUnitsOf(w->widget->font(), w->widget);
     w->widget->setFixedSize(units.toPixelsX(tmpl.width), units.toPixelsY(tmpl.height));
     Window& ref = *w;

@@ -12,6 +12,7 @@
 #include "platform/WindowHost.h"
 
 class QCoreApplication;
+class QFont;
 class QMessageBox;
 class QSystemTrayIcon;
 class QWidget;
@@ -115,6 +116,7 @@ private:
     std::map<int, std::unique_ptr<TrayEntry>> trayIcons_;
     std::function<void()> runsChanged_;
     std::function<void(QMessageBox&, WindowId)> messageBoxShown_;
+    std::unique_ptr<QFont> font_; // chosen with the first window, the main window
     std::unique_ptr<TrayAreaWatcher> trayArea_;
     std::function<bool()> trayAvailable_;
     bool followTrayArea_ = true;
