@@ -166,7 +166,7 @@ WindowId QtHost::createWindow(const DialogTemplate& tmpl, DialogHandler& handler
     // A window without owner opened inside another run blocks the whole program.
     w->widget->setWindowModality(ownerWidget ? Qt::WindowModal : runs_.empty() ? Qt::NonModal : Qt::ApplicationModal);
     w->widget->setCaption(qtText(tmpl.caption));
-    if (!font_) { // all windows share one font: the first, widest, one must fit the screen
+    if (!font_) { // one font for all windows, chosen so that the first (the main window, the widest) fits the screen
         const QScreen* screen = ownerWidget ? ownerWidget->screen() : QGuiApplication::primaryScreen();
         font_ = std::make_unique<QFont>(dialogFont(tmpl.width, screen ? screen->availableGeometry().width() : 0));
     }
