@@ -49,13 +49,14 @@ int runMonitor(int argc, char* argv[]) {
     const std::string executable = QCoreApplication::applicationFilePath().toStdString();
     velmora::SettingsProfile profile(directory + "/" + velmora::profileFileName(executable));
     velmora::ConnectionLog log(logPath());
+    const velmora::AutostartEntry autostart(velmora::AutostartEntry::defaultPath(), executable);
 
     velmora::QtHost host;
     velmora::SystemClock clock;
     velmora::LinuxSystemFacts facts;
     auto source = velmora::LinuxConnectionSource::forThisMachine();
 
-    velmora::MonitorApp app({host, clock, *source, facts, profile, log});
+    velmora::MonitorApp app({host, clock, *source, facts, profile, log, nullptr, &autostart});
     // `kill`, the session's end, Ctrl+C and a closed terminal end the program
     // as Escape does: a running connection is logged, the settings are saved.
     const auto endAsEscape = [&host, &app] {
