@@ -7,6 +7,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Display.h"
+#include "app/HistoryWindowViewer.h"
 #include "app/MonitorApp.h"
 #include "qthost/QtHost.h"
 #include "qthost/SignalBridge.h"
@@ -56,7 +57,10 @@ int runMonitor(int argc, char* argv[]) {
     velmora::LinuxSystemFacts facts;
     auto source = velmora::LinuxConnectionSource::forThisMachine();
 
-    velmora::MonitorApp app({host, clock, *source, facts, profile, log, nullptr, &autostart});
+    velmora::HistoryWindowViewer history({logPath(), facts.currencySymbol().value_or("$"), &clock,
+                                          velmora::exportFileDialog()});
+
+    velmora::MonitorApp app({host, clock, *source, facts, profile, log, &history, &autostart});
     // `kill`, the session's end, Ctrl+C and a closed terminal end the program
     // as Escape does: a running connection is logged, the settings are saved.
     const auto endAsEscape = [&host, &app] {
