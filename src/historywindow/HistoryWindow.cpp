@@ -82,7 +82,7 @@ HistoryWindow::HistoryWindow(HistoryWindowSetup setup, QWidget* parent)
     setWindowTitle(QStringLiteral("Verlauf"));
     buildWindow();
     reload();
-    follower_ = new LogFollower(qt(setup_.logPath), [this] { reload(); }, this);
+    new LogFollower(qt(setup_.logPath), [this] { reload(); }, this);
 }
 
 HistoryWindow::~HistoryWindow() = default;
@@ -97,20 +97,20 @@ void HistoryWindow::buildWindow() {
     totals_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     model_ = new ConnectionTable(setup_.currency, this);
-    table_ = new QTableView(this);
-    table_->setObjectName(QStringLiteral("verbindungen"));
-    table_->setModel(model_);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setAlternatingRowColors(true);
-    table_->verticalHeader()->hide();
+    auto* table = new QTableView(this);
+    table->setObjectName(QStringLiteral("verbindungen"));
+    table->setModel(model_);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setAlternatingRowColors(true);
+    table->verticalHeader()->hide();
     // Fixed heights and widths: nothing measures all rows of a long period.
-    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     const int dateWidth = fontMetrics().horizontalAdvance(QStringLiteral("30.12.2026 23:59:59")) + 24;
-    table_->setColumnWidth(0, dateWidth);
-    table_->setColumnWidth(1, dateWidth);
-    table_->setColumnWidth(2, fontMetrics().horizontalAdvance(QStringLiteral("9999:59:59")) + 24);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    table->setColumnWidth(0, dateWidth);
+    table->setColumnWidth(1, dateWidth);
+    table->setColumnWidth(2, fontMetrics().horizontalAdvance(QStringLiteral("9999:59:59")) + 24);
+    table->horizontalHeader()->setStretchLastSection(true);
 
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("hinweis"));
@@ -118,8 +118,8 @@ void HistoryWindow::buildWindow() {
     exportStatus_ = new QLabel(this);
     exportStatus_->setObjectName(QStringLiteral("exportstatus"));
     exportStatus_->setWordWrap(true);
-    exportButton_ = new QPushButton(QStringLiteral("&Exportieren..."), this);
-    exportButton_->setObjectName(QStringLiteral("exportieren"));
+    auto* exportButton = new QPushButton(QStringLiteral("&Exportieren..."), this);
+    exportButton->setObjectName(QStringLiteral("exportieren"));
     auto* closeButton = new QPushButton(QStringLiteral("&Schließen"), this);
 
     auto* chooserRow = new QHBoxLayout;
@@ -129,56 +129,57 @@ void HistoryWindow::buildWindow() {
     chooserRow->addWidget(totals_, 1);
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(exportStatus_, 1);
-    buttonRow->addWidget(exportButton_);
+    buttonRow->addWidget(exportButton);
     buttonRow->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buildChart(), 2);
     layout->addLayout(chooserRow);
-    layout->addWidget(table_, 3);
+    layout->addWidget(table, 3);
     layout->addWidget(note_);
     layout->addLayout(buttonRow);
 
-    setTabOrder(chooser_, table_);
-    setTabOrder(table_, exportButton_);
-    setTabOrder(exportButton_, closeButton);
+    setTabOrder(chooser_, table);
+    setTabOrder(table, exportButton);
+    setTabOrder(exportButton, closeButton);
     chooser_->setFocus();
     connect(chooser_, &QComboBox::currentIndexChanged, this, [this] { showPeriod(); });
     connect(chooser_, &QComboBox::activated, this, [this] { userChoseMonth_ = true; });
-    connect(exportButton_, &QPushButton::clicked, this, [this] { exportShown(); });
+    connect(exportButton, &QPushButton::clicked, this, [this] { exportShown(); });
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this, &QWidget::close);
     resize(760, 600);
 }
 
 QWidget* HistoryWindow::buildChart() {
-    chart_ = new QChart;
-    chart_->setTitle(QStringLiteral("Kosten der letzten 12 Monate"));
-    chart_->legend()->hide();
-    auto* series = new QBarSeries(chart_);
-    bars_ = new QBarSet(QStringLiteral("Kosten"), series);
-    series->append(bars_);
-    chart_->addSeries(series);
-    monthAxis_ = new QBarCategoryAxis(chart_);
-    monthAxis_->setTruncateLabels(false); // month and year on two lines fit
-    costAxis_ = new QValueAxis(chart_);
-    QString currency = qt(setup_.currency);
-    costAxis_->setLabelFormat("%.2f " + currency.replace('%', QStringLiteral("%%")));
-    chart_->addAxis(monthAxis_, Qt::AlignBottom);
-    chart_->addAxis(costAxis_, Qt::AlignLeft);
-    series->attachAxis(monthAxis_);
-    series->attachAxis(costAxis_);
+    chart_.chart = new QChart;
+    chart_.chart->setTitle(QStringLiteral("Kosten der letzten 12 Monate"));
+    chart_.chart->legend()->hide();
+    auto* series = new QBarSeries(chart_.chart);
+    chart_.bars = new QBarSet(QStringLiteral("Kosten"), series);
+    series->append(chart_.bars);
+    chart_.chart->addSeries(series);
+    chart_.months = new QBarCategoryAxis(chart_.chart);
+    chart_.months->setTruncateLabels(false); // month and year on two lines fit
+    chart_.cost = new QValueAxis(chart_.chart);
+    // The symbol goes into the title: label formats take Latin-1 only.
+    chart_.cost->setLabelFormat(QStringLiteral("%.2f"));
+    chart_.cost->setTitleText(qt(setup_.currency));
+    chart_.chart->addAxis(chart_.months, Qt::AlignBottom);
+    chart_.chart->addAxis(chart_.cost, Qt::AlignLeft);
+    series->attachAxis(chart_.months);
+    series->attachAxis(chart_.cost);
     // A click on a month's bar shows that month below.
-    connect(bars_, &QBarSet::clicked, this, [this](int index) {
+    connect(chart_.bars, &QBarSet::clicked, this, [this](int index) {
         if (index >= 0 && index < static_cast<int>(chartMonths_.size()))
             chooseMonth(chartMonths_[static_cast<std::size_t>(index)]);
     });
-    chartView_ = new QChartView(chart_, this);
-    chartView_->setObjectName(QStringLiteral("kosten"));
-    chartView_->setRenderHint(QPainter::Antialiasing);
-    chartView_->setFocusPolicy(Qt::NoFocus);
-    chartView_->setMinimumHeight(220);
+    chart_.view = new QChartView(chart_.chart, this);
+    chart_.view->setObjectName(QStringLiteral("kosten"));
+    chart_.view->setRenderHint(QPainter::Antialiasing);
+    chart_.view->setFocusPolicy(Qt::NoFocus);
+    chart_.view->setMinimumHeight(220);
     applyPalette();
-    return chartView_;
+    return chart_.view;
 }
 
 void HistoryWindow::reload() {
@@ -228,13 +229,13 @@ void HistoryWindow::showPeriod() {
 // The chosen month's bar stands out; with every month chosen, every bar does.
 void HistoryWindow::markChosenMonth() {
     const Period period = shownPeriod();
-    bars_->deselectAllBars();
+    chart_.bars->deselectAllBars();
     if (period.year == 0) {
-        bars_->selectAllBars();
+        chart_.bars->selectAllBars();
         return;
     }
     const auto chosen = std::find(chartMonths_.begin(), chartMonths_.end(), period.year * 100 + period.month);
-    if (chosen != chartMonths_.end()) bars_->selectBar(static_cast<int>(chosen - chartMonths_.begin()));
+    if (chosen != chartMonths_.end()) chart_.bars->selectBar(static_cast<int>(chosen - chartMonths_.begin()));
 }
 
 void HistoryWindow::fillChart() {
@@ -250,34 +251,35 @@ void HistoryWindow::fillChart() {
         auto sums = history_.byMonth().find(month);
         values << (sums == history_.byMonth().end() ? 0.0 : static_cast<qreal>(sums->second.costCents) / 100.0);
     }
-    bars_->remove(0, bars_->count());
-    bars_->append(values);
-    monthAxis_->setCategories(labels);
+    chart_.bars->remove(0, chart_.bars->count());
+    chart_.bars->append(values);
+    chart_.months->setCategories(labels);
     const qreal highest = *std::max_element(values.begin(), values.end());
-    costAxis_->setRange(0, highest > 0 ? highest * 1.1 : 1.0);
-    costAxis_->applyNiceNumbers();
+    chart_.cost->setRange(0, highest > 0 ? highest * 1.1 : 1.0);
+    chart_.cost->applyNiceNumbers();
 }
 
 // Every colour comes from the palette, so a dark desktop gets a dark chart.
 void HistoryWindow::applyPalette() {
     const QPalette p = palette();
-    chart_->setBackgroundBrush(p.brush(QPalette::Base));
-    chart_->setBackgroundPen(QPen(p.color(QPalette::Mid)));
-    chart_->setTitleBrush(p.brush(QPalette::Text));
-    for (QAbstractAxis* axis : {static_cast<QAbstractAxis*>(monthAxis_), static_cast<QAbstractAxis*>(costAxis_)}) {
+    chart_.chart->setBackgroundBrush(p.brush(QPalette::Base));
+    chart_.chart->setBackgroundPen(QPen(p.color(QPalette::Mid)));
+    chart_.chart->setTitleBrush(p.brush(QPalette::Text));
+    for (QAbstractAxis* axis : {static_cast<QAbstractAxis*>(chart_.months), static_cast<QAbstractAxis*>(chart_.cost)}) {
         axis->setLabelsBrush(p.brush(QPalette::Text));
+        axis->setTitleBrush(p.brush(QPalette::Text));
         axis->setLinePenColor(p.color(QPalette::Mid));
         axis->setGridLineColor(p.color(QPalette::Midlight));
     }
-    bars_->setBrush(p.brush(QPalette::Mid));
-    bars_->setPen(QPen(p.color(QPalette::Mid)));
-    bars_->setSelectedColor(p.color(QPalette::Highlight));
-    chartView_->setBackgroundBrush(p.brush(QPalette::Window));
+    chart_.bars->setBrush(p.brush(QPalette::Mid));
+    chart_.bars->setPen(QPen(p.color(QPalette::Mid)));
+    chart_.bars->setSelectedColor(p.color(QPalette::Highlight));
+    chart_.view->setBackgroundBrush(p.brush(QPalette::Window));
 }
 
 void HistoryWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange && chart_) applyPalette();
+    if (event->type() == QEvent::PaletteChange && chart_.chart) applyPalette();
 }
 
 void HistoryWindow::exportShown() {

@@ -20,14 +20,11 @@ class QChart;
 class QChartView;
 class QComboBox;
 class QLabel;
-class QPushButton;
-class QTableView;
 class QValueAxis;
 
 namespace velmora {
 
 class ConnectionTable;
-class LogFollower;
 
 // Asks where the export goes and calls `chosen` with the path, or never when
 // the user cancels. Injected, so that tests need no file dialog.
@@ -78,19 +75,20 @@ private:
     std::vector<int> chartMonths_;
     bool userChoseMonth_ = false; // else the newest month is shown, also as new ones come
 
-    QChart* chart_ = nullptr;
-    QChartView* chartView_ = nullptr;
-    QBarSet* bars_ = nullptr;
-    QBarCategoryAxis* monthAxis_ = nullptr;
-    QValueAxis* costAxis_ = nullptr;
+    // The chart and its parts (owned by the chart view and the chart).
+    struct ChartParts {
+        QChartView* view = nullptr;
+        QChart* chart = nullptr;
+        QBarSet* bars = nullptr;
+        QBarCategoryAxis* months = nullptr;
+        QValueAxis* cost = nullptr;
+    } chart_;
+    // Owned by the window.
     QComboBox* chooser_ = nullptr;
-    QTableView* table_ = nullptr;
     ConnectionTable* model_ = nullptr;
     QLabel* totals_ = nullptr;
     QLabel* note_ = nullptr;
     QLabel* exportStatus_ = nullptr;
-    QPushButton* exportButton_ = nullptr;
-    LogFollower* follower_ = nullptr;
 };
 
 } // namespace velmora

@@ -41,13 +41,16 @@ TEST(AutostartEntry, LivesInTheUsersAutostartFolder) {
 }
 
 TEST(AutostartEntry, ExecArgumentsAreQuotedAndEscapedAsDesktopEntriesRequire) {
-    EXPECT_EQ(desktopExecArgument("/usr/bin/velmora"), "/usr/bin/velmora");
-    EXPECT_EQ(desktopExecArgument("/opt/100%/velmora"), "/opt/100%%/velmora");
-    EXPECT_EQ(desktopExecArgument("/home/a b/velmora"), "\"/home/a b/velmora\"");
-    // In quotes " ` $ \ take a backslash; then every backslash is doubled.
-    EXPECT_EQ(desktopExecArgument("/x/\"$`\\/v"), "\"/x/\\\\\"\\\\$\\\\`\\\\\\\\/v\"");
-    EXPECT_EQ(desktopExecArgument("/x/zeile\numbruch"), "");
-    EXPECT_EQ(desktopExecArgument(""), "");
+    const std::pair<const char*, const char*> cases[] = {
+        {"/usr/bin/velmora", "/usr/bin/velmora"},
+        {"/opt/100%/velmora", "/opt/100%%/velmora"},
+        {"/home/a b/velmora", "\"/home/a b/velmora\""},
+        // In quotes " ` $ \ take a backslash; then every backslash is doubled.
+        {"/x/\"$`\\/v", "\"/x/\\\\\"\\\\$\\\\`\\\\\\\\/v\""},
+        {"/x/zeile\numbruch", ""},
+        {"", ""},
+    };
+    for (const auto& [path, argument] : cases) EXPECT_EQ(desktopExecArgument(path), argument) << path;
 }
 
 TEST(AutostartEntry, WrittenEntriesPassDesktopFileValidate) {

@@ -11,14 +11,7 @@
 namespace velmora::test {
 
 inline LocalTime at(int year, int month, int day, int hour, int minute, int second) {
-    LocalTime t;
-    t.year = year;
-    t.month = month;
-    t.day = day;
-    t.hour = hour;
-    t.minute = minute;
-    t.second = second;
-    return t;
+    return {.year = year, .month = month, .day = day, .hour = hour, .minute = minute, .second = second};
 }
 
 // One record's section as the log holds it.

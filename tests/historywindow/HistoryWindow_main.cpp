@@ -108,6 +108,7 @@ TEST_F(HistoryWindowTest, ChartShowsTheMonthlySumsOfTheLastTwelveMonths) {
         part<QChartView>(*window, "kosten")->chart()->axes(Qt::Horizontal).at(0));
     EXPECT_EQ(axis->categories().front(), "Jan<br>2026");
     EXPECT_EQ(axis->categories().back(), "Dez<br>2026");
+    EXPECT_EQ(part<QChartView>(*window, "kosten")->chart()->axes(Qt::Vertical).at(0)->titleText(), "€");
 }
 
 TEST_F(HistoryWindowTest, TheChosenMonthsConnectionsAndTotalsAreShown) {
