@@ -76,13 +76,12 @@ void LogReader::takeLine(std::string_view content, bool terminated) {
     if (line.front() == '[') {
         closeRecord(false);
         inSection_ = true;
-        const std::size_t close = line.find(']');
-        const std::optional<LogInterval> interval =
-            close == std::string_view::npos ? std::nullopt : parseLogInterval(trimmed(line.substr(1, close - 1)));
         open_ = OpenRecord{};
         open_.lines = 1;
-        open_.torn = !terminated || close == std::string_view::npos;
-        if (interval && !open_.torn) {
+        open_.torn = !terminated;
+        // The name runs to "]" or, as the INI layer reads it, to the line's end.
+        const std::string_view inner = line.substr(1);
+        if (const auto interval = parseLogInterval(trimmed(inner.substr(0, inner.find(']'))))) {
             open_.isConnection = true;
             open_.row.start = interval->start;
             open_.row.end = interval->end;
@@ -108,11 +107,8 @@ void LogReader::takeLine(std::string_view content, bool terminated) {
 void LogReader::takeEntry(std::string_view key, std::string_view value, bool terminated) {
     const bool isCost = sameKey(key, kCostKey);
     const bool isTotal = sameKey(key, kTotalKey);
-    if (!open_.isConnection || (!isCost && !isTotal) || (isCost && open_.haveCost) || (isTotal && open_.haveTotal)) {
-        ++open_.foreignKeyLines;
-        return;
-    }
-    const std::optional<MoneyText> money = parseMoney(value);
+    const bool wanted = open_.isConnection && ((isCost && !open_.haveCost) || (isTotal && !open_.haveTotal));
+    const std::optional<MoneyText> money = wanted ? parseMoney(value) : std::nullopt;
     if (!terminated && !(money && money->asWritten)) {
         open_.torn = true;
         return;
@@ -125,11 +121,13 @@ void LogReader::takeEntry(std::string_view key, std::string_view value, bool ter
     (isCost ? open_.haveCost : open_.haveTotal) = true;
 }
 
+// A line cut short (only the last can be) never counts; the record it
+// belongs to does when both amounts were whole before it.
 void LogReader::closeRecord(bool atEnd) {
     if (!inSection_) return;
     inSection_ = false;
-    const bool complete = open_.isConnection && open_.haveCost && open_.haveTotal && !open_.torn;
-    if (complete) {
+    if (open_.torn) stats_.tornTail = true;
+    if (open_.isConnection && open_.haveCost && open_.haveTotal) {
         open_.row.seconds = instants_.secondsBetween(open_.row.start, open_.row.end);
         ++stats_.records;
         stats_.skippedLines += open_.foreignKeyLines;

@@ -34,7 +34,7 @@ struct ConnectionRow {
 struct LogReadStats {
     std::size_t records = 0;
     std::size_t skippedLines = 0; // lines of no complete record (blank and ";" lines aside)
-    bool tornTail = false;        // the last record was cut short and left out
+    bool tornTail = false;        // the log ends in a line cut short; what it cut is left out
 };
 
 class LogReader {

@@ -118,6 +118,10 @@ TEST(LogReader, ALogCutAtAnyByteYieldsOnlyWholeRecords) {
             EXPECT_EQ(h.stats.tornTail, cut > secondStart);
         }
     }
+    const History cutAfter = historyOf(full + "Notiz=angefan"); // a key of the whole record, cut
+    EXPECT_EQ(cutAfter.rows().size(), 2u);
+    EXPECT_TRUE(cutAfter.stats.tornTail);
+    EXPECT_EQ(cutAfter.stats.skippedLines, 0u);
 }
 
 TEST(LogReader, AConnectionOverTheYearsEndCountsInTheMonthAndYearItBegan) {
