@@ -134,7 +134,7 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(year["Summe"][0], 1)
         unwritable = self.run_program("--csv", os.path.join(self.dir.name, "fehlt", "x.csv"))
         self.assertEqual(unwritable.returncode, 1)
-        self.assert_one_line(unwritable.stderr.decode("utf-8").splitlines(keepends=True)[-1].encode())
+        self.assertRegex(unwritable.stderr.decode("utf-8").splitlines()[-1], r"^velmora: .*fehlt/x\.csv: ")
 
 
 if __name__ == "__main__":
