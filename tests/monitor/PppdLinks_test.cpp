@@ -226,6 +226,31 @@ TEST_F(PppdLinks, HostileFilesNeitherHangNorLeakGarbage) {
     }
 }
 
+TEST_F(PppdLinks, AnotherUsersPppdIsIgnoredButAnyPppInterfaceCounts) {
+    machine.process(800, {"pppd", "call", "fake"}, 50, 1, "pppd", 4242); // older, dialling, someone else's
+    machine.tree.write("run/ppp-fake.pid", "800\n");
+    machine.process(801, {"pppd", "call", "echt"}, 60);
+    linkFile("echt", 801, "ppp0");
+    up("ppp0");
+    machine.pppInterface("ppp3"); // made by someone else's pppd: an interface is a link whoever made it
+    up("ppp3");
+    source->list();
+    std::vector<std::string> names;
+    for (const auto& listed : source->snapshot()) names.push_back(listed.link.entryName);
+    EXPECT_EQ(names, (std::vector<std::string>{"echt", "ppp3"}));
+}
+
+TEST_F(PppdLinks, AnIpv6OnlyLinkIsEstablishedAndShowsItsAddress) {
+    machine.process(40, {"pppd", "call", "v6"});
+    linkFile("v6", 40, "ppp0");
+    interfaces->states["ppp0"] = {true, true, "", "2001:db8::40"};
+    auto seen = probe();
+    EXPECT_TRUE(seen.status.connected);
+    EXPECT_EQ(seen.address, "2001:db8::40");
+    interfaces->states["ppp0"] = {true, true, "10.0.0.40", "2001:db8::40"};
+    EXPECT_EQ(probe().address, "10.0.0.40") << "IPv4 first";
+}
+
 TEST_F(PppdLinks, WithoutNewsTheProcessWalkWaitsForItsInterval) {
     LinuxConnectionSource sparse(std::make_unique<FakeInterfaces>(), machine.paths(), nullptr, 3);
     EXPECT_EQ(sparse.list().count, 0u); // the first poll always looks
