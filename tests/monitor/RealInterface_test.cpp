@@ -8,10 +8,8 @@
 #include <linux/if_tun.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -19,12 +17,13 @@
 
 #include "monitor/FakeSystem.h"
 #include "monitor/LinuxConnectionSource.h"
+#include "support/PrivateNetwork.h"
 #include "support/TunDevice.h"
 
 namespace velmora::test {
 namespace {
 
-constexpr int kSkip = 77;
+constexpr int kSkip = velmora::testing::kSkipCode;
 constexpr const char* kIfname = "ppp7";
 
 bool setFlags(int sock, short flags) {
@@ -61,7 +60,6 @@ bool addIpv6(int sock6, const char* text) {
 
 // Runs in the child; the exit code names the first check that failed.
 int exercise(const FakeMachine& machine) {
-    if (::unshare(CLONE_NEWNET) != 0) return kSkip;
     const int tun = velmora::testing::openTun(kIfname);
     const int sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (tun < 0 || sock < 0) return kSkip;
@@ -86,7 +84,6 @@ int exercise(const FakeMachine& machine) {
 
 // An IPv6-only link: a link-local address is not enough, a global one is.
 int exerciseIpv6(const FakeMachine& machine) {
-    if (::unshare(CLONE_NEWNET) != 0) return kSkip;
     const int tun = velmora::testing::openTun(kIfname);
     const int sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     const int sock6 = ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -109,14 +106,9 @@ void runInPrivateNetwork(int (*exercise)(const FakeMachine&)) {
     FakeMachine machine;
     machine.process(3000, {"pppd", "call", "echt"});
     machine.tree.write(std::string("run/") + kIfname + ".pid", "3000\n");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) ::_exit(exercise(machine));
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == kSkip) GTEST_SKIP() << "no private network namespace, TUN device or IPv6 allowed here";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "check " << WEXITSTATUS(status) << " failed";
+    const int result = velmora::testing::inPrivateNetwork([&] { return exercise(machine); });
+    if (result == kSkip) GTEST_SKIP() << "no private network namespace, TUN device or IPv6 allowed here";
+    EXPECT_EQ(result, 0) << "check " << result << " failed";
 }
 
 TEST(RealInterface, TunNamedLikePppFollowsTheKernelsState) {

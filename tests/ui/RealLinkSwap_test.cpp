@@ -4,10 +4,8 @@
 #include <arpa/inet.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -15,12 +13,13 @@
 #include "EngineFixture.h"
 #include "monitor/FakeSystem.h"
 #include "monitor/LinuxConnectionSource.h"
+#include "support/PrivateNetwork.h"
 #include "support/TunDevice.h"
 
 namespace velmora::testing {
 namespace {
 
-constexpr int kSkip = 77;
+constexpr int kSkip = kSkipCode;
 
 bool configure(int sock, const char* ifname, bool up, const char* address) {
     ifreq req {};
@@ -37,7 +36,6 @@ bool configure(int sock, const char* ifname, bool up, const char* address) {
 
 // Runs in the child; the exit code names the first check that failed.
 int swapLinks(const test::FakeMachine& machine) {
-    if (::unshare(CLONE_NEWNET) != 0) return kSkip;
     const int first = velmora::testing::openTun("ppp7");
     const int second = velmora::testing::openTun("ppp8");
     const int sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -72,14 +70,9 @@ TEST(RealLinkSwap, TheShownTunLinkGoesAndAnotherComesUpBetweenTwoPolls) {
     machine.process(3001, {"pppd", "call", "zwei"}, 200);
     machine.tree.write("run/ppp7.pid", "3000\n");
     machine.tree.write("run/ppp8.pid", "3001\n");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) ::_exit(swapLinks(machine));
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == kSkip) GTEST_SKIP() << "no private network namespace or TUN device allowed here";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "check " << WEXITSTATUS(status) << " failed";
+    const int result = inPrivateNetwork([&] { return swapLinks(machine); });
+    if (result == kSkip) GTEST_SKIP() << "no private network namespace or TUN device allowed here";
+    EXPECT_EQ(result, 0) << "check " << result << " failed";
 }
 
 } // namespace
