@@ -356,19 +356,34 @@ bool PppdLinkScanner::connectScriptRunning(int pid, const PppdOptions& options) 
     if (options.connect.empty()) return false;
     std::string program = options.connect.substr(0, options.connect.find(' '));
     program = program.substr(program.rfind('/') + 1).substr(0, 15); // as the kernel keeps a name
-    const std::string self = std::to_string(pid);
-    const auto children = readSmallFile(paths_.proc + "/" + self + "/task/" + self + "/children", 4096);
-    if (!children) return false;
-    std::string_view rest(*children);
-    while (!rest.empty()) {
-        const auto end = std::min(rest.find(' '), rest.size());
-        const auto child = parsePid(rest.substr(0, end));
-        rest.remove_prefix(std::min(end + 1, rest.size()));
-        if (!child) continue;
-        const auto stat = readProcessStat(paths_.proc, *child);
+    for (int child : childrenOf(pid)) {
+        const auto stat = readProcessStat(paths_.proc, child);
         if (stat && (stat->comm == "sh" || stat->comm == program)) return true;
     }
     return false;
+}
+
+// The kernel's list of a process's children where it keeps one; elsewhere
+// the processes whose parent it is.
+std::vector<int> PppdLinkScanner::childrenOf(int pid) const {
+    std::vector<int> children;
+    const std::string self = std::to_string(pid);
+    if (const auto list = readSmallFile(paths_.proc + "/" + self + "/task/" + self + "/children", 4096)) {
+        std::string_view rest(*list);
+        while (!rest.empty()) {
+            const auto end = std::min(rest.find(' '), rest.size());
+            if (const auto child = parsePid(rest.substr(0, end))) children.push_back(*child);
+            rest.remove_prefix(std::min(end + 1, rest.size()));
+        }
+        return children;
+    }
+    forEachEntry(paths_.proc, kMaxProcesses, [&](const std::string& name) {
+        const auto child = parsePid(name);
+        if (!child || *child == pid) return;
+        const auto stat = readProcessStat(paths_.proc, *child);
+        if (stat && stat->ppid == pid) children.push_back(*child);
+    });
+    return children;
 }
 
 } // namespace velmora

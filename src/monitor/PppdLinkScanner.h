@@ -74,6 +74,7 @@ private:
     bool demandCallUp(const Pppd& pppd, const PppdOptions& options);
     bool holdsLine(int pid, const PppdOptions& options) const;
     bool connectScriptRunning(int pid, const PppdOptions& options) const;
+    std::vector<int> childrenOf(int pid) const;
     void pairUnnamedPppds(std::vector<Pppd>& pppds, std::vector<std::string>& unclaimed);
 
     PppdPaths paths_;

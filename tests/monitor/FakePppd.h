@@ -20,6 +20,7 @@ namespace velmora::test {
 
 class FakePppd {
 public:
+    bool childrenList = false; // the kernel keeps /proc/<pid>/task/<pid>/children
     FakePppd(FakeMachine& machine, FakeInterfaces& interfaces, int pid, std::string ifname, std::string tty)
         : machine_(machine), interfaces_(interfaces), pid_(pid), ifname_(std::move(ifname)), tty_(std::move(tty)) {}
 
@@ -45,13 +46,15 @@ public:
         char lock[16];
         std::snprintf(lock, sizeof lock, "%10d\n", pid_);
         machine_.tree.write("run/lock/LCK.." + tty_.substr(5), lock);
-        machine_.process(pid_ + 50, {"/usr/sbin/chat", "-v", "-f", "/etc/chatscripts/provider"}, 2000, pid_, "chat");
-        children(std::to_string(pid_ + 50) + " ");
+        // Where the kernel lists children, only that list tells who chat's parent is.
+        machine_.process(pid_ + 50, {"/usr/sbin/chat", "-v", "-f", "/etc/chatscripts/provider"}, 2000,
+                         childrenList ? 1 : pid_, "chat");
+        if (childrenList) children(std::to_string(pid_ + 50) + " ");
     }
     // The modem answered: chat is done, LCP and authentication run.
     void connected() {
         machine_.tree.remove("proc/" + std::to_string(pid_ + 50));
-        children("");
+        if (childrenList) children("");
     }
     // IPCP is up: the peer's addresses replace the stand-ins.
     void ipUp(const std::string& local) {

@@ -29,6 +29,7 @@ protected:
         // Every poll looks again, or only on news (and while a call is under way).
         source = std::make_unique<LinuxConnectionSource>(std::move(reader), machine.paths(), nullptr, GetParam());
     }
+    void followCalls(FakePppd& pppd);
     bool established() {
         const auto list = source->list();
         return list.count == 1 && source->status(list.firstHandle).connected;
@@ -36,7 +37,16 @@ protected:
 };
 
 TEST_P(DemandMode, CountsOnlyWhileACallIsUpAndAgainAfterTheIdleHangUp) {
-    FakePppd pppd(machine, *interfaces, 4712, "ppp0", "/dev/ttyS0");
+    for (bool childrenList : {false, true}) {
+        SCOPED_TRACE(childrenList ? "the kernel lists children" : "children found by their parent");
+        machine.tree.remove("run/pppd2.tdb");
+        FakePppd pppd(machine, *interfaces, 4712, "ppp0", "/dev/ttyS0");
+        pppd.childrenList = childrenList;
+        followCalls(pppd);
+    }
+}
+
+void DemandMode::followCalls(FakePppd& pppd) {
     pppd.startDemand({"/usr/sbin/pppd", "call", "provider"});
     EXPECT_FALSE(established()) << "waiting for traffic with stand-in addresses";
     pppd.dial();
