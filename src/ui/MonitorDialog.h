@@ -117,6 +117,7 @@ private:
     int windowIcon_ = 0;
     std::uint64_t connectTickSeconds_ = 0;
     bool connected_ = false;
+    std::uint64_t connectionHandle_ = 0; // the source's handle of the link being metered
     LocalTime connectTime_{};
     int warningIndex_ = 0;
     int unitLengthMs_ = 0;

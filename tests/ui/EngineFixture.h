@@ -42,13 +42,14 @@ inline std::string readFile(const std::string& path) {
 class Engine {
 public:
     // The program starts at the given local time (the poll timer is armed then).
-    explicit Engine(std::int64_t startEpochMs = localEpochMs(2026, 12, 9, 10, 29, 59))
+    // links: where the program learns of links; the scripted source when null.
+    explicit Engine(std::int64_t startEpochMs = localEpochMs(2026, 12, 9, 10, 29, 59), ConnectionSource* links = nullptr)
         : clock(startEpochMs, 7'000'000),
           host(clock),
           profile(dir.filePath("velmora.INI").toStdString()),
           log(dir.filePath("zelvar.log").toStdString()),
           autostart(dir.filePath("config/autostart/velmora.desktop").toStdString(), "/usr/bin/velmora"),
-          env{host, clock, source, facts, profile, log, &history, &autostart},
+          env{host, clock, links ? *links : source, facts, profile, log, &history, &autostart},
           app(env) {}
 
     // Runs the program; the steps run in order inside its modal runs.
