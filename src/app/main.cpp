@@ -9,6 +9,7 @@
 #include "monitor/LinuxConnectionSource.h"
 #include "monitor/LinuxSystemFacts.h"
 #include "store/DataPaths.h"
+#include "store/ProfileFile.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -17,6 +18,7 @@ int main(int argc, char* argv[]) {
     velmora::installGermanTranslation(application);
 
     const std::string directory = velmora::dataDirectory();
+    velmora::profile_file::removeOrphanTemps(directory); // what writers killed earlier left behind
     const std::string executable = QCoreApplication::applicationFilePath().toStdString();
     velmora::SettingsProfile profile(directory + "/" + velmora::profileFileName(executable));
     velmora::ConnectionLog log(directory + "/" + velmora::kLogFileName);

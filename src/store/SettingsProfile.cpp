@@ -15,13 +15,12 @@ constexpr std::size_t kMaxValueBytes = 4095;
 
 std::optional<std::string> storedText(const std::string& path, const std::string* frozenText,
                                       std::string_view section, std::string_view key) {
-    std::optional<QByteArray> bytes;
+    std::optional<std::string> bytes;
     if (!frozenText) {
         bytes = profile_file::readAll(path);
         if (!bytes) return std::nullopt;
     }
-    const std::string_view text =
-        frozenText ? std::string_view(*frozenText) : std::string_view(bytes->constData(), bytes->size());
+    const std::string_view text = frozenText ? std::string_view(*frozenText) : std::string_view(*bytes);
     std::optional<std::string_view> raw = ini::findValue(text, section, key);
     if (!raw) return std::nullopt;
     return ini::cookedValue(*raw, kMaxValueBytes);
@@ -47,8 +46,8 @@ SettingsProfile SettingsProfile::snapshot() const {
     if (frozenText_) return *this;
     SettingsProfile copy(path_);
     // A file that cannot be read reads as missing, as every live read would.
-    std::optional<QByteArray> bytes = profile_file::readAll(path_);
-    copy.frozenText_ = std::make_shared<const std::string>(bytes ? bytes->toStdString() : std::string());
+    std::optional<std::string> bytes = profile_file::readAll(path_);
+    copy.frozenText_ = std::make_shared<const std::string>(bytes ? std::move(*bytes) : std::string());
     return copy;
 }
 
