@@ -65,8 +65,8 @@ std::string SettingsProfile::readString(std::string_view section, std::string_vi
     return text ? std::move(*text) : std::string(defaultValue);
 }
 
-void SettingsProfile::writeInt(std::string_view section, std::string_view key, int value) {
-    writeString(section, key, std::to_string(value));
+WriteResult SettingsProfile::writeInt(std::string_view section, std::string_view key, int value) {
+    return writeString(section, key, std::to_string(value));
 }
 
 WriteResult SettingsProfile::writeString(std::string_view section, std::string_view key,

@@ -56,7 +56,7 @@ public:
                            std::string_view defaultValue) const;
 
     // "%d" of the value, written as by writeString.
-    void writeInt(std::string_view section, std::string_view key, int value);
+    WriteResult writeInt(std::string_view section, std::string_view key, int value);
     // Replaces the key's value in place, or adds the key at the end of its
     // section, adding the section at the end of the file. Crash-safe (the file
     // is replaced whole) and locked against other processes writing the same
