@@ -12,9 +12,7 @@
 
 #include <sys/mount.h>
 
-#include <filesystem>
-
-#include "store/AtomicFile.h"
+#include "StoreFaults.h"
 #include "store/ConnectionLog.h"
 #include "store/ProfileFile.h"
 #include "store/SettingsProfile.h"
@@ -23,7 +21,6 @@
 namespace {
 
 using velmora::ConnectionLog;
-using velmora::LogRecord;
 using velmora::SettingsProfile;
 using velmora::WriteResult;
 
@@ -33,27 +30,12 @@ const std::vector<std::size_t> kFileBytes{300, 4096, 16384, 65536, 262144, 10485
 const std::string kNoSpace = "kein Speicherplatz mehr auf dem Datenträger";
 
 struct Counts {
-    int cells = 0;
-    int written = 0;
-    int refused = 0;
-    int damaged = 0;
-    int otherReasons = 0;
-    int temporariesLeft = 0;
-    int setupFailures = 0;
+    int cells = 0, written = 0, refused = 0;                              // outcomes
+    int damaged = 0, otherReasons = 0, temporariesLeft = 0, setupFailures = 0; // faults
 };
 
-LogRecord recordNumber(int n) {
-    return {{.year = 2026, .month = 3, .day = 1 + n / 1440 % 28, .hour = n / 60 % 24, .minute = n % 60},
-            {.year = 2026, .month = 3, .day = 1 + n / 1440 % 28, .hour = n / 60 % 24, .minute = n % 60, .second = 30},
-            "0.12", std::to_string(n) + ".12"};
-}
-
-std::string sectionOf(const LogRecord& r) {
-    std::string section = "["; // built by appending: g++ 12 at -O3 warns falsely about "literal" + string
-    section += velmora::logSectionName(r.start, r.end);
-    section += "]\nVerbindungskosten=" + r.connectionCost + "\nGesamtkosten bis dato=" + r.grandTotal + "\n";
-    return section;
-}
+using velmora::bench::recordNumber;
+using velmora::bench::sectionText;
 
 struct Attempt {
     std::string before;
@@ -81,22 +63,15 @@ Attempt writeProfile(const std::string& dir, std::size_t size, std::size_t freeB
 Attempt writeLog(const std::string& dir, std::size_t size, std::size_t freeBytes, std::string& why) {
     Attempt a;
     int n = 0;
-    do a.before += sectionOf(recordNumber(n++));
+    do a.before += sectionText(recordNumber(n++));
     while (a.before.size() + 80 < size);
-    a.after = a.before + sectionOf(recordNumber(n));
+    a.after = a.before + sectionText(recordNumber(n));
     ConnectionLog log(dir + "/zelvar.log");
     if (!velmora::profile_file::replaceWhole(log.path(), a.before)) why = "old log not written";
     why += velmora::testing::fillLeaving(dir, freeBytes);
     a.result = log.write(recordNumber(n));
     a.now = velmora::profile_file::readAll(log.path()).value_or("<unreadable>");
     return a;
-}
-
-int temporariesIn(const std::string& dir) {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        count += velmora::atomic_file::targetOfTemporary(entry.path().filename().string()).has_value();
-    return count;
 }
 
 std::string judge(const Attempt& a, Counts& counts) {
@@ -140,7 +115,7 @@ int runMatrix(const std::string& dir, std::string& out, Counts& counts) {
                                                                  : writeLog(dir, size, freeBytes, why);
                 const std::string cell = why.empty() ? judge(a, counts) : "setup?";
                 counts.setupFailures += !why.empty();
-                counts.temporariesLeft += temporariesIn(dir);
+                counts.temporariesLeft += velmora::bench::temporariesIn(dir);
                 out += std::string(10 - cell.size(), ' ') + cell;
                 umount(dir.c_str());
             }

@@ -26,16 +26,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "store/AtomicFile.h"
+#include "StoreFaults.h"
 #include "store/ConnectionLog.h"
-#include "store/NumberParse.h"
 #include "store/ProfileFile.h"
 #include "store/SettingsProfile.h"
 
 namespace {
 
 using velmora::ConnectionLog;
-using velmora::LocalTime;
 using velmora::LogRecord;
 using velmora::SettingsProfile;
 
@@ -51,24 +49,9 @@ struct Ack {
     int number;
 };
 
-LocalTime minuteNumber(int n) {
-    return {.year = 2026, .month = 1 + n / 40320 % 12, .day = 1 + n / 1440 % 28, .hour = n / 60 % 24,
-            .minute = n % 60, .second = 0};
-}
+using velmora::bench::recordNumber;
 
-LogRecord recordNumber(int n) {
-    LocalTime end = minuteNumber(n);
-    end.second = 30;
-    return {minuteNumber(n), end, "0.12", velmora::formatTwoDecimals((n + 1) * 0.12)};
-}
-
-std::string sectionOf(int n) {
-    const LogRecord r = recordNumber(n);
-    std::string section = "["; // built by appending: g++ 12 at -O3 warns falsely about "literal" + string
-    section += velmora::logSectionName(r.start, r.end);
-    section += "]\nVerbindungskosten=" + r.connectionCost + "\nGesamtkosten bis dato=" + r.grandTotal + "\n";
-    return section;
-}
+std::string sectionOf(int n) { return velmora::bench::sectionText(recordNumber(n)); }
 
 std::string profileWithTotalOf(int n) { return "[Standard]\nKosten=" + recordNumber(n).grandTotal + "\n"; }
 
@@ -83,13 +66,6 @@ std::string profileWithTotalOf(int n) { return "[Standard]\nKosten=" + recordNum
         ack = {'P', n};
         if (write(ackFd, &ack, sizeof ack) != sizeof ack) _exit(3);
     }
-}
-
-int countTemporaries(const std::string& dir) {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        count += velmora::atomic_file::targetOfTemporary(entry.path().filename().string()).has_value();
-    return count;
 }
 
 std::string fileBytes(const std::string& path) { return velmora::profile_file::readAll(path).value_or("<unreadable>"); }
@@ -168,7 +144,7 @@ void oneRound(const Options& options, int delayUs, Expected& expected, int& next
     }
     close(acks[0]);
 
-    totals.killedMidWrite += countTemporaries(options.dir) > 0;
+    totals.killedMidWrite += velmora::bench::temporariesIn(options.dir) > 0;
     const int records = expected.recordsIn(fileBytes(options.dir + "/zelvar.log"));
     totals.logNotWhole += records < 0;
     totals.recordsLost += records >= 0 && records - 1 < lastLog;
@@ -177,7 +153,7 @@ void oneRound(const Options& options, int delayUs, Expected& expected, int& next
     totals.totalsLost += total != kNotWhole && total < lastTotal;
 
     velmora::profile_file::removeOrphanTemps(options.dir); // as the program does at start
-    totals.temporariesLeft += countTemporaries(options.dir);
+    totals.temporariesLeft += velmora::bench::temporariesIn(options.dir);
     if (records >= 0) nextRecord = records;
     ++totals.rounds;
 }
