@@ -66,6 +66,8 @@ public:
     void beep() override;
     bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                     const std::string& tooltip) override;
+    bool setTrayMenu(int iconId, const std::vector<TrayMenuItem>& items) override;
+    bool hasModalAbove(WindowId window) const override;
 
     // HostDriver
     WindowHost& host() override { return *this; }
@@ -90,6 +92,8 @@ public:
     int beepCount() const override { return beepCount_; }
     bool trayIconPresent(int iconId) const override { return trayIcons_.count(iconId) != 0; }
     std::string trayTooltip(int iconId) const override;
+    std::vector<TrayMenuItem> openTrayMenu(int iconId) override;
+    void chooseTrayMenuItem(int iconId, int itemId) override;
 
     // A desktop without a notification area: adding a tray icon fails.
     void setTrayAvailable(bool available) { trayAvailable_ = available; }
@@ -192,6 +196,8 @@ private:
     std::map<TimerKey, Timer> timers_;
     std::uint64_t timerSeq_ = 0;
     std::map<int, TrayIcon> trayIcons_;
+    std::map<int, std::vector<TrayMenuItem>> trayMenus_;
+    int questionBoxesOpen_ = 0;
     bool trayAvailable_ = true;
     int messageBoxAnswer_ = IdNo;
     std::function<void()> messageBoxStep_;
