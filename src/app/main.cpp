@@ -15,6 +15,7 @@
 #include "monitor/LinuxConnectionSource.h"
 #include "monitor/LinuxSystemFacts.h"
 #include "store/DataPaths.h"
+#include "store/ProfileFile.h"
 
 namespace {
 
@@ -49,6 +50,7 @@ int runMonitor(int argc, char* argv[]) {
     velmora::installGermanTranslation(application);
 
     const std::string directory = velmora::dataDirectory();
+    velmora::profile_file::removeOrphanTemps(directory); // what writers killed earlier left behind
     const std::string executable = QCoreApplication::applicationFilePath().toStdString();
     velmora::SettingsProfile profile(directory + "/" + velmora::profileFileName(executable));
     velmora::ConnectionLog log(logPath());
