@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -27,6 +28,13 @@ public:
     // The IPv4 address (dotted decimal), else the IPv6 address; empty when none
     // is assigned or the query failed.
     virtual std::string projectionAddress(std::uint64_t handle) = 0;
+
+    // While nothing is listed, a source that hears of changes itself names the
+    // descriptors that turn readable when links may have changed: its user may
+    // then sleep until one does (or a safety interval ends) instead of asking
+    // every second, and the next list takes a full look. Empty when the source
+    // cannot tell, or something under way needs looking at every second.
+    virtual std::vector<int> changeNotifiers() { return {}; }
 };
 
 } // namespace velmora

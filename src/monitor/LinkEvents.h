@@ -26,6 +26,8 @@ public:
 
     // Both kinds of news are coming in.
     bool listening() const { return netlink_ >= 0 && inotify_ >= 0; }
+    // The two descriptors, readable while news waits.
+    std::vector<int> descriptors() const { return {netlink_, inotify_}; }
 
 private:
     bool drainNetlink();

@@ -36,7 +36,9 @@ std::unique_ptr<LinuxConnectionSource> LinuxConnectionSource::forThisMachine() {
 // the walk, since its coming up may change nothing that is reported.
 void LinuxConnectionSource::refreshKernelSide() {
     const bool news = events_.drain();
-    const bool due = rescans_ == 0 || (rescanInterval_ != 0 && ++pollsSinceRescan_ >= rescanInterval_);
+    const bool due = rescans_ == 0 || lookFullyNext_ ||
+                     (rescanInterval_ != 0 && ++pollsSinceRescan_ >= rescanInterval_);
+    lookFullyNext_ = false;
     if (news || due) {
         kernelLinks_ = scanner_.scan(true);
         pollsSinceRescan_ = 0;
@@ -49,10 +51,20 @@ void LinuxConnectionSource::refreshKernelSide() {
 ConnectionList LinuxConnectionSource::list() {
     static const std::vector<ObservedLink> none;
     refreshKernelSide();
+    if (networkManager_) networkManager_->takeChangeSignal(); // what it signalled is read now
     const auto& managed = networkManager_ ? networkManager_->links() : none;
     snapshot_ = registry_.update(mergeOrigins(kernelLinks_, managed));
     if (snapshot_.empty()) return {};
     return {static_cast<std::uint32_t>(snapshot_.size()), snapshot_.front().handle, snapshot_.front().link.entryName};
+}
+
+std::vector<int> LinuxConnectionSource::changeNotifiers() {
+    if (!events_.listening() || scanner_.callUnderWay()) return {};
+    lookFullyNext_ = true;
+    std::vector<int> descriptors = events_.descriptors();
+    if (networkManager_ && networkManager_->changeDescriptor() >= 0)
+        descriptors.push_back(networkManager_->changeDescriptor());
+    return descriptors;
 }
 
 ConnectionStatus LinuxConnectionSource::status(std::uint64_t handle) {

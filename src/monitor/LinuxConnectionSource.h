@@ -36,6 +36,9 @@ public:
     ConnectionList list() override;
     ConnectionStatus status(std::uint64_t handle) override;
     std::string projectionAddress(std::uint64_t handle) override;
+    // Netlink, inotify and NetworkManager's change signal, while both kinds of
+    // kernel-side news come in and no demand call is under way.
+    std::vector<int> changeNotifiers() override;
 
     const std::vector<ListedLink>& snapshot() const { return snapshot_; }
     // Full looks at the kernel side so far (walks of /proc included).
@@ -52,6 +55,7 @@ private:
     LinkRegistry registry_;
     unsigned rescanInterval_;
     unsigned pollsSinceRescan_ = 0;
+    bool lookFullyNext_ = false; // the caller may have slept through the safety interval
     std::uint64_t rescans_ = 0;
     std::vector<ObservedLink> kernelLinks_;
     std::vector<ListedLink> snapshot_;

@@ -9,6 +9,11 @@
 #include <QVariantMap>
 
 #include <arpa/inet.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "monitor/SafeText.h"
 
@@ -134,7 +139,8 @@ struct NetworkManagerLinks::Refresh {
 };
 
 NetworkManagerLinks::NetworkManagerLinks(QDBusConnection bus, QObject* parent)
-    : QObject(parent), bus_(std::move(bus)), debounce_(new QTimer(this)), periodic_(new QTimer(this)) {
+    : QObject(parent), bus_(std::move(bus)), debounce_(new QTimer(this)), periodic_(new QTimer(this)),
+      changed_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     debounce_->setSingleShot(true);
     debounce_->setInterval(kDebounceMs);
     connect(debounce_, &QTimer::timeout, this, &NetworkManagerLinks::refresh);
@@ -150,7 +156,25 @@ NetworkManagerLinks::NetworkManagerLinks(QDBusConnection bus, QObject* parent)
     refresh();
 }
 
-NetworkManagerLinks::~NetworkManagerLinks() = default;
+NetworkManagerLinks::~NetworkManagerLinks() {
+    if (changed_ >= 0) ::close(changed_);
+}
+
+void NetworkManagerLinks::takeChangeSignal() {
+    std::uint64_t count = 0;
+    if (changed_ >= 0) (void)!::read(changed_, &count, sizeof count); // EAGAIN: nothing was signalled
+}
+
+// Only a real change is signalled: the periodic refresh must not wake a
+// sleeping caller every ten seconds.
+void NetworkManagerLinks::setLinks(std::vector<ObservedLink> links) {
+    if (links == links_) return;
+    links_ = std::move(links);
+    const std::uint64_t one = 1;
+    // EAGAIN: the counter is full, so the descriptor is readable anyway.
+    if (changed_ >= 0 && ::write(changed_, &one, sizeof one) != sizeof one && errno != EAGAIN)
+        qWarning("velmora: a change of NetworkManager's links cannot be signalled: %s", std::strerror(errno));
+}
 
 void NetworkManagerLinks::onManagerSignal(const QDBusMessage&) { scheduleRefresh(); }
 
@@ -167,7 +191,7 @@ void NetworkManagerLinks::ownerChanged(const QString& owner) {
     ++serial_;
     inFlight_ = again_ = false;
     periodic_->stop();
-    links_.clear();
+    setLinks({});
 }
 
 void NetworkManagerLinks::refresh() {
@@ -253,7 +277,7 @@ void NetworkManagerLinks::readModel(const std::shared_ptr<Refresh>& run, std::si
 
 void NetworkManagerLinks::finish(const std::shared_ptr<Refresh>& run) {
     if (run->serial != serial_) return;
-    links_.clear();
+    std::vector<ObservedLink> links;
     for (auto& entry : run->entries) {
         auto& link = entry.link;
         link.deviceType = deviceTypeOf(entry.deviceKind, entry.connectionType);
@@ -261,8 +285,9 @@ void NetworkManagerLinks::finish(const std::shared_ptr<Refresh>& run) {
         if (device.rfind("tty", 0) == 0) device = "/dev/" + device;
         if (!entry.model.empty()) device += " (" + entry.model + ")";
         link.deviceName = cleanText(device, kMaxDeviceNameBytes);
-        links_.push_back(std::move(link));
+        links.push_back(std::move(link));
     }
+    setLinks(std::move(links));
     ++refreshCount_;
     inFlight_ = false;
     if (again_) {

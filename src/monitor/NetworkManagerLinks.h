@@ -27,6 +27,10 @@ public:
     ~NetworkManagerLinks() override;
 
     const std::vector<ObservedLink>& links() const { return links_; }
+    // Readable from the moment the links change until takeChangeSignal(), so
+    // that a caller asleep on descriptors hears of them.
+    int changeDescriptor() const { return changed_; }
+    void takeChangeSignal();
     // Completed refreshes so far; lets a caller wait for fresh data.
     std::uint64_t refreshCount() const { return refreshCount_; }
     // Starts an asynchronous refresh (one more follows if one is under way).
@@ -48,12 +52,14 @@ private:
                 const QString& interface, Handler handler);
     void scheduleRefresh();
     void ownerChanged(const QString& owner);
+    void setLinks(std::vector<ObservedLink> links);
 
     QDBusConnection bus_;
     QDBusServiceWatcher* watcher_ = nullptr;
     QTimer* debounce_ = nullptr;
     QTimer* periodic_ = nullptr;
     std::vector<ObservedLink> links_;
+    int changed_ = -1; // an eventfd
     std::uint64_t refreshCount_ = 0;
     std::uint64_t serial_ = 0;
     bool inFlight_ = false;

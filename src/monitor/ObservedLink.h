@@ -17,6 +17,7 @@ struct ObservedLink {
     std::string deviceType;      // lower case; empty when unknown
     std::string deviceName;
     std::string address;         // IPv4 (dotted decimal), else IPv6; empty when none
+    bool operator==(const ObservedLink&) const = default;
 };
 
 // Cuts for texts read from outside.

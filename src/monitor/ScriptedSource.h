@@ -27,6 +27,8 @@ public:
     bool failStatus = false;    // the status query fails
     bool failProjection = false;
     int listCalls = 0;
+    // What changeNotifiers gives (a test's pipes); empty: ask every second.
+    std::vector<int> notifiers;
 
     // Each of these replaces the list with one new link.
     void up(std::string name, std::string deviceType = "modem", std::string address = "10.0.0.2") {
@@ -47,6 +49,7 @@ public:
         if (failStatus || !link) return {};
         return {link->connected, link->deviceType, link->deviceName};
     }
+    std::vector<int> changeNotifiers() override { return notifiers; }
     std::string projectionAddress(std::uint64_t handle) override {
         const ScriptedLink* link = find(handle);
         if (failProjection || !link) return {};

@@ -1,5 +1,7 @@
 #include "platform/InMemoryHost.h"
 
+#include <poll.h>
+
 #include <algorithm>
 
 #include "platform/Utf8.h"
@@ -121,6 +123,7 @@ void InMemoryHost::runUntilEnded(WindowId window) {
 
 void InMemoryHost::destroyWindow(WindowId window) {
     std::erase_if(timers_, [window](const auto& entry) { return entry.first.first == window; });
+    std::erase_if(readWatches_, [window](const auto& entry) { return entry.first.first == window; });
     if (foreground_ == window) foreground_ = 0;
     windows_.erase(window);
 }
@@ -273,11 +276,33 @@ void InMemoryHost::setTimer(WindowId window, int timerId, unsigned periodMs) {
 
 void InMemoryHost::killTimer(WindowId window, int timerId) { timers_.erase({window, timerId}); }
 
+void InMemoryHost::wakeOnReadable(WindowId window, int timerId, const std::vector<int>& descriptors) {
+    if (descriptors.empty() || !findWindow(window))
+        readWatches_.erase({window, timerId});
+    else
+        readWatches_[{window, timerId}] = descriptors;
+}
+
+// Descriptors are real (pipes, sockets): whatever is readable when virtual
+// time moves on wakes its timer first, as it would at once on a real host.
 void InMemoryHost::advance(unsigned ms) {
     const std::uint64_t target = clock_.tickMs() + ms;
-    while (fireNextTimerDueBy(target)) {
+    while (fireReadableWatch() || fireNextTimerDueBy(target)) {
     }
     if (clock_.tickMs() < target) clock_.advance(target - clock_.tickMs());
+}
+
+bool InMemoryHost::fireReadableWatch() {
+    for (auto it = readWatches_.begin(); it != readWatches_.end(); ++it) {
+        std::vector<pollfd> fds;
+        for (int fd : it->second) fds.push_back({fd, POLLIN, 0});
+        if (::poll(fds.data(), fds.size(), 0) <= 0) continue;
+        const auto [window, timerId] = it->first;
+        readWatches_.erase(it); // the handler may watch again
+        if (Window* w = findWindow(window)) w->handler->onTimer(timerId);
+        return true;
+    }
+    return false;
 }
 
 // Delivers the earliest timer due by targetMs; false when none is. The timer is

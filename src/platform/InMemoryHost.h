@@ -62,6 +62,7 @@ public:
     void setWindowIcon(WindowId window, int iconResource) override;
     void setTimer(WindowId window, int timerId, unsigned periodMs) override;
     void killTimer(WindowId window, int timerId) override;
+    void wakeOnReadable(WindowId window, int timerId, const std::vector<int>& descriptors) override;
     int askYesNo(WindowId owner, const std::string& text, const std::string& caption) override;
     void inform(WindowId owner, const std::string& text, const std::string& caption) override;
     void beep() override;
@@ -190,6 +191,7 @@ private:
     void clickRadio(Window& w, Control& c);
     void select(Control& c, int index);
     bool fireNextTimerDueBy(std::uint64_t targetMs);
+    bool fireReadableWatch();
 
     VirtualClock& clock_;
     std::map<WindowId, std::unique_ptr<Window>> windows_;
@@ -200,6 +202,7 @@ private:
     bool scriptRanOut_ = false;
     std::map<TimerKey, Timer> timers_;
     std::uint64_t timerSeq_ = 0;
+    std::map<TimerKey, std::vector<int>> readWatches_;
     std::map<int, TrayIcon> trayIcons_;
     std::map<int, std::vector<TrayMenuItem>> trayMenus_;
     int questionBoxesOpen_ = 0;

@@ -121,6 +121,10 @@ public:
     // the new period; a timer runs until killed or its window goes.
     virtual void setTimer(WindowId window, int timerId, unsigned periodMs) = 0;
     virtual void killTimer(WindowId window, int timerId) = 0;
+    // Lets a timer be woken early: the first of the descriptors to turn
+    // readable delivers one tick of the timer at once, and the watch ends. A
+    // later call for the same timer replaces the watch; an empty list ends it.
+    virtual void wakeOnReadable(WindowId window, int timerId, const std::vector<int>& descriptors) = 0;
 
     // A Yes/No question with the question icon; returns IdYes or IdNo.
     virtual int askYesNo(WindowId owner, const std::string& text, const std::string& caption) = 0;

@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -40,6 +41,7 @@ struct QtHost::Window {
     QWidget* firstTabStop = nullptr;
     bool minimizeBox = false;
     std::map<int, std::unique_ptr<QTimer>> timers;
+    std::map<int, std::vector<std::unique_ptr<QSocketNotifier>>> readWatches; // by timer id
     QEventLoop* loop = nullptr;
     bool ended = false;
     int result = 0;
@@ -239,6 +241,7 @@ void QtHost::destroyWindow(WindowId window) {
     auto it = windows_.find(window);
     if (it == windows_.end()) return;
     it->second->timers.clear();
+    it->second->readWatches.clear();
     delete it->second->widget.data();
     windows_.erase(it);
 }
@@ -411,6 +414,24 @@ void QtHost::killTimer(WindowId window, int timerId) {
     if (!w) return;
     auto it = w->timers.find(timerId);
     if (it != w->timers.end()) it->second->stop(); // kept: this may run inside its own tick
+}
+
+void QtHost::wakeOnReadable(WindowId window, int timerId, const std::vector<int>& descriptors) {
+    Window* w = find(window);
+    if (!w) return;
+    auto& notifiers = w->readWatches[timerId];
+    for (auto& notifier : notifiers) {
+        notifier->setEnabled(false);
+        notifier.release()->deleteLater(); // it may be signalling now
+    }
+    notifiers.clear();
+    for (int fd : descriptors) {
+        auto& notifier = notifiers.emplace_back(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read));
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, [this, window, timerId] {
+            wakeOnReadable(window, timerId, {}); // one tick per watch
+            fireTimer(window, timerId);
+        });
+    }
 }
 
 // Qt never delivers a timer again while its previous tick is still running (in

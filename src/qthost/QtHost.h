@@ -62,6 +62,7 @@ public:
     void setWindowIcon(WindowId window, int iconResource) override;
     void setTimer(WindowId window, int timerId, unsigned periodMs) override;
     void killTimer(WindowId window, int timerId) override;
+    void wakeOnReadable(WindowId window, int timerId, const std::vector<int>& descriptors) override;
     int askYesNo(WindowId owner, const std::string& text, const std::string& caption) override;
     void inform(WindowId owner, const std::string& text, const std::string& caption) override;
     void beep() override;

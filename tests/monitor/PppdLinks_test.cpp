@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <sys/stat.h>
 
 #include "monitor/FakeSystem.h"
@@ -276,6 +277,33 @@ TEST_F(PppdLinks, APidFileWrittenOrRemovedBringsALookAtOnce) {
     machine.tree.remove("proc/700");
     machine.tree.remove("run/ppp-quick.pid");
     EXPECT_EQ(onNews.list().count, 0u);
+}
+
+// A caller may sleep on the notifiers instead of asking every second: a pid
+// file makes one readable, and the first list after the sleep looks fully,
+// since the caller may have slept through the safety interval.
+TEST_F(PppdLinks, ACallerMaySleepOnTheNotifiersAndLooksFullyWhenItWakes) {
+    LinuxConnectionSource onNews(std::make_unique<FakeInterfaces>(), machine.paths(), nullptr, 0);
+    EXPECT_EQ(onNews.list().count, 0u);
+    const std::vector<int> notifiers = onNews.changeNotifiers();
+    ASSERT_FALSE(notifiers.empty()) << "netlink and inotify both listen here";
+    const auto readable = [&] {
+        std::vector<pollfd> fds;
+        for (int fd : notifiers) fds.push_back({fd, POLLIN, 0});
+        return ::poll(fds.data(), fds.size(), 0) > 0;
+    };
+    EXPECT_FALSE(readable());
+    machine.process(800, {"pppd", "call", "woken"});
+    machine.tree.write("run/ppp-woken.pid", "800\n");
+    EXPECT_TRUE(readable());
+    const auto looks = onNews.rescanCount();
+    EXPECT_EQ(onNews.list().firstEntryName, "woken");
+    EXPECT_EQ(onNews.rescanCount(), looks + 1);
+    EXPECT_FALSE(readable()) << "the list took the news";
+
+    onNews.changeNotifiers(); // slept again, this time woken by its own timer
+    EXPECT_EQ(onNews.list().count, 1u);
+    EXPECT_EQ(onNews.rescanCount(), looks + 2) << "a wake without news still looks fully";
 }
 
 } // namespace

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -291,6 +293,31 @@ TEST_P(HostBehaviour, ReArmingATimerRestartsIt) {
         user().advance(150);
         EXPECT_GE(dialog.ticks(1), 1);
     }, end(dialog)});
+}
+
+// A pipe stands for any descriptor: the first to turn readable wakes the
+// timer long before its period, once per watch.
+TEST_P(HostBehaviour, AReadableDescriptorWakesItsTimerOncePerWatch) {
+    ProbeDialog dialog;
+    int quiet[2], news[2];
+    ASSERT_EQ(::pipe(quiet), 0);
+    ASSERT_EQ(::pipe(news), 0);
+    run(dialog, {[&] {
+        host().setTimer(dialog.self, 1, 60000);
+        host().wakeOnReadable(dialog.self, 1, {quiet[0], news[0]});
+        user().advance(30);
+        EXPECT_EQ(dialog.ticks(1), 0);
+        ASSERT_EQ(::write(news[1], "x", 1), 1);
+        user().advance(30);
+        EXPECT_EQ(dialog.ticks(1), 1);
+        user().advance(30); // still readable, but the watch has ended
+        EXPECT_EQ(dialog.ticks(1), 1);
+        host().wakeOnReadable(dialog.self, 1, {news[0]});
+        host().wakeOnReadable(dialog.self, 1, {}); // ended before it could fire
+        user().advance(30);
+        EXPECT_EQ(dialog.ticks(1), 1);
+    }, end(dialog)});
+    for (int fd : {quiet[0], quiet[1], news[0], news[1]}) ::close(fd);
 }
 
 TEST_P(HostBehaviour, TimersOfEveryWindowFireDuringNestedRunsAndMessageBoxes) {
