@@ -66,6 +66,7 @@ public:
     void beep() override;
     bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                     const std::string& tooltip) override;
+    bool trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) override;
 
     // HostDriver
     WindowHost& host() override { return *this; }
@@ -90,6 +91,7 @@ public:
     int beepCount() const override { return beepCount_; }
     bool trayIconPresent(int iconId) const override { return trayIcons_.count(iconId) != 0; }
     std::string trayTooltip(int iconId) const override;
+    std::vector<TrayMessage> trayMessages() const override { return trayMessages_; }
 
     // A desktop without a notification area: adding a tray icon fails.
     void setTrayAvailable(bool available) { trayAvailable_ = available; }
@@ -192,6 +194,7 @@ private:
     std::map<TimerKey, Timer> timers_;
     std::uint64_t timerSeq_ = 0;
     std::map<int, TrayIcon> trayIcons_;
+    std::vector<TrayMessage> trayMessages_;
     bool trayAvailable_ = true;
     int messageBoxAnswer_ = IdNo;
     std::function<void()> messageBoxStep_;

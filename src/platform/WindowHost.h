@@ -32,6 +32,14 @@ inline constexpr int MouseMiddleDown = 0x207;
 enum class ShowMode { Normal, Minimized, Hidden };
 enum class TrayOp { Add, Delete };
 
+// A message shown from a notification-area icon.
+struct TrayMessage {
+    int iconId = 0;
+    std::string title;
+    std::string text;
+    bool operator==(const TrayMessage&) const = default;
+};
+
 // What a dialog hears from its window. All calls arrive on the one UI thread,
 // one at a time; none of them overlaps another.
 class DialogHandler {
@@ -108,6 +116,8 @@ public:
     // Notification-area icon; callbacks go to the owner's onTrayNotify.
     virtual bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                             const std::string& tooltip) = 0;
+    // A short message beside the owner's icon; false when that icon is not there.
+    virtual bool trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) = 0;
 };
 
 // The test side of a host: what a user does. Implemented by the in-memory host
@@ -156,6 +166,8 @@ public:
     virtual int beepCount() const = 0;
     virtual bool trayIconPresent(int iconId) const = 0;
     virtual std::string trayTooltip(int iconId) const = 0;
+    // Every message shown from a notification-area icon, oldest first.
+    virtual std::vector<TrayMessage> trayMessages() const = 0;
 };
 
 } // namespace velmora

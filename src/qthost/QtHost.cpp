@@ -435,6 +435,14 @@ bool QtHost::addTrayIcon(WindowId owner, int iconId, int iconResource, const std
     return true;
 }
 
+bool QtHost::trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) {
+    auto it = trayIcons_.find(iconId);
+    if (it == trayIcons_.end() || it->second->owner != owner) return false;
+    it->second->icon->showMessage(qtText(title), qtText(text), QSystemTrayIcon::Information);
+    trayMessages_.push_back({iconId, title, text});
+    return true;
+}
+
 QSystemTrayIcon* QtHost::trayIcon(int iconId) const {
     auto it = trayIcons_.find(iconId);
     return it == trayIcons_.end() ? nullptr : it->second->icon.get();

@@ -59,6 +59,7 @@ public:
     void beep() override;
     bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                     const std::string& tooltip) override;
+    bool trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) override;
 
     // ---- for the test driver and the program's start-up ----
     // Called when a modal run is about to dispatch and when one has returned.
@@ -82,6 +83,7 @@ public:
     // A notification-area mouse message to the icon's owner, as the icon sends it.
     void deliverTrayMessage(int iconId, int mouseMessage);
     int beepCount() const { return beeps_; }
+    const std::vector<TrayMessage>& trayMessagesShown() const { return trayMessages_; }
 
 private:
     struct Window;
@@ -106,6 +108,7 @@ private:
     std::function<void(QMessageBox&, WindowId)> messageBoxShown_;
     std::function<bool()> trayAvailable_;
     int beeps_ = 0;
+    std::vector<TrayMessage> trayMessages_;
 };
 
 } // namespace velmora

@@ -47,6 +47,7 @@ public:
     int beepCount() const override { return host_.beepCount(); }
     bool trayIconPresent(int iconId) const override;
     std::string trayTooltip(int iconId) const override;
+    std::vector<TrayMessage> trayMessages() const override { return host_.trayMessagesShown(); }
 
     // A key press and release sent to the window's focus widget, as typed.
     void pressKey(WindowId window, int key);
