@@ -14,7 +14,7 @@ void MonitorDialog::startConnectionClock() {
 }
 
 void MonitorDialog::chargeUnit() {
-    const float fee = chargePerUnit(tariffZone(), env_.profile);
+    const double fee = chargePerUnit(tariffZone(), env_.profile);
     connectionCost_ += fee;
     grandTotal_ += fee;
     showMoney(ids::GrandTotal, grandTotal_);

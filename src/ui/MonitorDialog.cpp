@@ -107,7 +107,7 @@ void MonitorDialog::setField(int controlId, const std::string& text) {
     env_.host.setText(self_, controlId, text);
 }
 
-void MonitorDialog::showMoney(int controlId, float amount) {
+void MonitorDialog::showMoney(int controlId, double amount) {
     setField(controlId, formatTwoDecimals(amount));
 }
 

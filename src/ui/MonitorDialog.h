@@ -75,8 +75,8 @@ public:
     bool hiddenInTray() const { return hiddenInTray_; }
     bool trayAvailable() const { return trayAvailable_; }
     int unitLengthMs() const { return unitLengthMs_; }
-    float connectionCost() const { return connectionCost_; }
-    float grandTotal() const { return grandTotal_; }
+    double connectionCost() const { return connectionCost_; }
+    double grandTotal() const { return grandTotal_; }
     int warningIndex() const { return warningIndex_; }
     const LocalTime& connectTime() const { return connectTime_; }
 
@@ -90,7 +90,7 @@ private:
     int tariffZone() const;
     std::string fieldText(int controlId) const;
     void setField(int controlId, const std::string& text);
-    void showMoney(int controlId, float amount);
+    void showMoney(int controlId, double amount);
 
     MonitorEnvironment env_;
     WindowId self_ = 0;
@@ -100,8 +100,8 @@ private:
     LocalTime connectTime_{};
     int warningIndex_ = 0;
     int unitLengthMs_ = 0;
-    float connectionCost_ = 0.0f;
-    float grandTotal_ = 0.0f;
+    double connectionCost_ = 0.0; // money in double: a float drifts by cents within a year
+    double grandTotal_ = 0.0;
     bool hiddenInTray_ = false;
     int trayIcon_ = 0;
     bool trayAvailable_ = false;

@@ -19,7 +19,7 @@ void MonitorDialog::pollTick() {
     probeConnection();
     if (!connected_) {
         chargingStarted = false;
-        connectionCost_ = 0.0f;
+        connectionCost_ = 0.0;
         unitLengthMs_ = 0;
         env_.host.setCaption(self_, kNoConnection);
         return;
@@ -81,7 +81,7 @@ void MonitorDialog::clearConnection() {
                       ids::TimeOnline, ids::ConnectionCost})
         setField(field, kNoConnection);
     env_.host.enable(self_, ids::TariffList, true);
-    connectionCost_ = 0.0f;
+    connectionCost_ = 0.0;
     unitLengthMs_ = 0;
     connected_ = false;
     if (env_.host.isMinimized(self_)) minimizeOrHide();

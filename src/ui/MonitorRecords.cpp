@@ -17,7 +17,7 @@ void MonitorDialog::loadSettings() {
     const int zone = env_.profile.readInt(kStandardSection, "Tarifzone", 0);
     env_.host.setCurSel(self_, ids::TariffList, zone >= 0 && zone < kTariffCount ? zone : -1);
     // A total with no leading number starts from 0.
-    grandTotal_ = parseLeadingFloat(env_.profile.readString(kStandardSection, "Kosten", "0")).value_or(0.0f);
+    grandTotal_ = parseLeadingDouble(env_.profile.readString(kStandardSection, "Kosten", "0")).value_or(0.0);
     unitLengthMs_ = 0;
 }
 
@@ -43,7 +43,7 @@ void MonitorDialog::resetLog() {
         "Löschen...");
     if (answer != IdYes) return;
     env_.log.remove();
-    grandTotal_ = 0.0f;
+    grandTotal_ = 0.0;
     setField(ids::GrandTotal, "0.00");
     // Saved at once: a crash now must not bring back the total the user deleted.
     saveSettings();
