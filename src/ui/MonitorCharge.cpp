@@ -19,6 +19,7 @@ void MonitorDialog::chargeUnit() {
     grandTotal_ += fee;
     showMoney(ids::GrandTotal, grandTotal_);
     showMoney(ids::ConnectionCost, connectionCost_);
+    if (connected_ && chargingStarted) checkpoint();
 }
 
 // A change of band cuts the running unit short and charges a new one at once.

@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/SystemFacts.h"
 #include "platform/WindowHost.h"
+#include "journal/RecordKeeper.h"
 #include "monitor/ConnectionSource.h"
 #include "store/ConnectionLog.h"
 #include "store/SettingsProfile.h"
@@ -91,6 +92,12 @@ private:
     std::string fieldText(int controlId) const;
     void setField(int controlId, const std::string& text);
     void showMoney(int controlId, double amount);
+    // Safekeeping of the money records (MonitorSafekeeping.cpp).
+    OpenConnection openConnection() const;
+    void checkpoint();
+    void checkpointIfDue();
+    SettingsValues standardSettings();
+    void tellUser(const std::string& title, const std::string& text);
 
     MonitorEnvironment env_;
     WindowId self_ = 0;
@@ -106,6 +113,8 @@ private:
     int trayIcon_ = 0;
     bool trayAvailable_ = false;
     std::string currencyText_ = "$";
+    RecordKeeper keeper_;
+    std::uint64_t lastCheckpointMs_ = 0;
 };
 
 } // namespace velmora

@@ -16,6 +16,7 @@ void MonitorDialog::onTimer(int timerId) {
 }
 
 void MonitorDialog::pollTick() {
+    keeper_.retry();
     probeConnection();
     if (!connected_) {
         chargingStarted = false;
@@ -30,6 +31,7 @@ void MonitorDialog::pollTick() {
         chargeUnit();
     }
     updateChargePeriod();
+    checkpointIfDue();
     setField(ids::UnitLength, unitLengthMs_ == 0 ? kNoConnection : formatUnitLength(unitLengthMs_));
     showMoney(ids::ConnectionCost, connectionCost_);
     env_.host.setCaption(self_, fieldText(ids::ConnectionCost) + " " + currencyText_ + "  /  " +
