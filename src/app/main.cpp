@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "app/MonitorApp.h"
+#include "instance/SingleInstance.h"
 #include "qthost/QtHost.h"
 #include "qthost/SignalBridge.h"
 #include "monitor/LinuxConnectionSource.h"
@@ -17,6 +18,9 @@ int main(int argc, char* argv[]) {
     velmora::installGermanTranslation(application);
 
     const std::string directory = velmora::dataDirectory();
+    // One meter per data folder: a second start brings the running window forward and ends.
+    velmora::SingleInstance instance(directory);
+    if (!instance.claimOrBringForward()) return 0;
     const std::string executable = QCoreApplication::applicationFilePath().toStdString();
     velmora::SettingsProfile profile(directory + "/" + velmora::profileFileName(executable));
     velmora::ConnectionLog log(directory + "/" + velmora::kLogFileName);
@@ -27,6 +31,7 @@ int main(int argc, char* argv[]) {
     auto source = velmora::LinuxConnectionSource::forThisMachine();
 
     velmora::MonitorApp app({host, clock, *source, facts, profile, log});
+    instance.onComeForward([&app] { app.bringMainWindowForward(); });
     // `kill`, the session's end, Ctrl+C and a closed terminal end the program
     // as Escape does: a running connection is logged, the settings are saved.
     const auto endAsEscape = [&host, &app] {

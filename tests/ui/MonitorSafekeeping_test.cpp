@@ -156,5 +156,20 @@ TEST(MonitorSafekeeping, ALargeStoredTotalKeepsItsCents) {
     EXPECT_EQ(e.profile.readString("Standard", "Kosten", ""), "1234568.01");
 }
 
+// What a second start of the program asks of the running one.
+TEST(MonitorSafekeeping, ASecondStartBringsTheWindowForwardAsTheTrayIconDoes) {
+    Engine e;
+    e.run({[&] {
+        e.host.pressEnter(e.main()); // no connection: hidden into the notification area
+        EXPECT_EQ(e.host.showMode(e.main()), ShowMode::Hidden);
+        e.app.bringMainWindowForward();
+        EXPECT_EQ(e.host.showMode(e.main()), ShowMode::Normal);
+        EXPECT_EQ(e.host.foregroundWindow(), e.main());
+        EXPECT_FALSE(e.dialog().hiddenInTray());
+        e.host.pressEscape(e.main());
+    }});
+    e.app.bringMainWindowForward(); // no window any more: nothing happens
+}
+
 } // namespace
 } // namespace velmora::testing
