@@ -11,7 +11,7 @@
 #include <climits>
 #include <cstdint>
 #include <random>
-#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -128,18 +128,23 @@ private:
         e.source.down();
     }
 
+    // The log read line by line: a section line, then the cost, then the total.
     YearFigures check() {
         YearFigures figures;
         figures.connections = connections_;
-        const std::string log = engine_.logText();
-        static const std::regex record(
-            "\\[Von [^\\]]+\\]\nVerbindungskosten=([0-9.]+)\nGesamtkosten bis dato=([0-9.]+)\n");
+        std::istringstream log(engine_.logText());
+        const std::string costKey = "Verbindungskosten=";
+        const std::string totalKey = "Gesamtkosten bis dato=";
         std::int64_t previous = centsOf(options_.startingTotal);
-        for (auto it = std::sregex_iterator(log.begin(), log.end(), record); it != std::sregex_iterator(); ++it) {
-            const std::int64_t total = centsOf((*it)[2]);
-            if (total != previous + centsOf((*it)[1])) ++figures.centErrors;
+        std::int64_t cost = INT64_MIN;
+        for (std::string line; std::getline(log, line);) {
+            if (line.rfind(costKey, 0) == 0) cost = centsOf(line.substr(costKey.size()));
+            if (line.rfind(totalKey, 0) != 0) continue;
+            figures.lastRecordTotal = line.substr(totalKey.size());
+            const std::int64_t total = centsOf(figures.lastRecordTotal);
+            if (cost == INT64_MIN || total != previous + cost) ++figures.centErrors;
             previous = total;
-            figures.lastRecordTotal = (*it)[2];
+            cost = INT64_MIN;
             ++figures.records;
         }
         figures.storedTotal = engine_.profile.readString("Standard", "Kosten", "");

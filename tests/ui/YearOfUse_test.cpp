@@ -12,8 +12,8 @@ TEST(YearOfUse, EveryRecordAddsItsCostToThePreviousTotalToTheCent) {
     // The run rewrites its files thousands of times; a RAM disk keeps that quick.
     if (QDir(QStringLiteral("/dev/shm")).exists()) qputenv("TMPDIR", "/dev/shm");
     YearOptions options;
-    options.sessionsPerDay = 0.35;
-    options.longestSeconds = 900;
+    options.sessionsPerDay = 0.25;
+    options.longestSeconds = 600;
     options.startingTotal = "9876.54"; // years of use before: the sums are large
     const YearFigures year = YearOfUse(options).run();
     EXPECT_GT(year.connections, 300);
