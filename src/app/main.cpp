@@ -1,8 +1,13 @@
-// The program: the main window on Qt, watching this machine's dial-up links.
+// The program: without options the main window on Qt, watching this machine's
+// dial-up links; with options a command that prints and ends (app/CommandLine.h).
 #include <csignal>
+#include <iostream>
 
 #include <QApplication>
 
+#include "app/CommandLine.h"
+#include "app/Display.h"
+#include "app/HistoryWindowViewer.h"
 #include "app/MonitorApp.h"
 #include "instance/SingleInstance.h"
 #include "qthost/QtHost.h"
@@ -11,8 +16,33 @@
 #include "monitor/LinuxSystemFacts.h"
 #include "store/DataPaths.h"
 
-int main(int argc, char* argv[]) {
+namespace {
+
+QStringList argumentsOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+std::string logPath() { return velmora::dataDirectory() + "/" + velmora::kLogFileName; }
+
+// --help, --version, --report, --csv and mistakes: no display, no window.
+int runCommand(int argc, char* argv[], const velmora::Invocation& invocation) {
+    QCoreApplication application(argc, argv);
+    const velmora::LinuxSystemFacts facts;
+    const velmora::CommandInputs inputs{logPath(), facts.currencySymbol().value_or("$")};
+    return velmora::runCommand(invocation, inputs, std::cout, std::cerr);
+}
+
+// The main window, from start to end.
+int runMonitor(int argc, char* argv[]) {
+    if (const auto missing = velmora::missingDisplay(argc, argv)) {
+        std::cerr << *missing << "\n";
+        return velmora::kExitFailed;
+    }
+    std::optional<velmora::DisplayOpening> opening(std::in_place);
     QApplication application(argc, argv);
+    opening.reset();
     // The window lives on hidden in the notification area.
     QApplication::setQuitOnLastWindowClosed(false);
     velmora::installGermanTranslation(application);
@@ -20,17 +50,21 @@ int main(int argc, char* argv[]) {
     const std::string directory = velmora::dataDirectory();
     // One meter per data folder: a second start brings the running window forward and ends.
     velmora::SingleInstance instance(directory);
-    if (!instance.claimOrBringForward()) return 0;
+    if (!instance.claimOrBringForward()) return velmora::kExitOk;
     const std::string executable = QCoreApplication::applicationFilePath().toStdString();
     velmora::SettingsProfile profile(directory + "/" + velmora::profileFileName(executable));
-    velmora::ConnectionLog log(directory + "/" + velmora::kLogFileName);
+    velmora::ConnectionLog log(logPath());
+    const velmora::AutostartEntry autostart(velmora::AutostartEntry::defaultPath(), executable);
 
     velmora::QtHost host;
     velmora::SystemClock clock;
     velmora::LinuxSystemFacts facts;
     auto source = velmora::LinuxConnectionSource::forThisMachine();
 
-    velmora::MonitorApp app({host, clock, *source, facts, profile, log});
+    velmora::HistoryWindowViewer history({logPath(), facts.currencySymbol().value_or("$"), &clock,
+                                          velmora::exportFileDialog()});
+
+    velmora::MonitorApp app({host, clock, *source, facts, profile, log, &history, &autostart});
     instance.onComeForward([&app] { app.bringMainWindowForward(); });
     // `kill`, the session's end, Ctrl+C and a closed terminal end the program
     // as Escape does: a running connection is logged, the settings are saved.
@@ -40,5 +74,13 @@ int main(int argc, char* argv[]) {
     velmora::SignalBridge signalsFromOutside({SIGTERM, SIGINT, SIGHUP}, [&endAsEscape](int) { endAsEscape(); });
     velmora::QuitRequestBridge quitRequests(endAsEscape);
     app.runMainDialog();
-    return 0;
+    return velmora::kExitOk;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const velmora::Invocation invocation = velmora::parseCommandLine(argumentsOf(argc, argv));
+    if (invocation.command != velmora::Command::Monitor) return runCommand(argc, argv, invocation);
+    return runMonitor(argc, argv);
 }

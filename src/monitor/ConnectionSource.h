@@ -24,7 +24,8 @@ public:
     virtual ~ConnectionSource() = default;
     virtual ConnectionList list() = 0;
     virtual ConnectionStatus status(std::uint64_t handle) = 0;
-    // Dotted-decimal IPv4 address; empty when none is assigned or the query failed.
+    // The IPv4 address (dotted decimal), else the IPv6 address; empty when none
+    // is assigned or the query failed.
     virtual std::string projectionAddress(std::uint64_t handle) = 0;
 };
 

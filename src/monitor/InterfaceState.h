@@ -1,6 +1,6 @@
 #pragma once
-// The kernel's view of one network interface: is it up, and which IPv4
-// address does it hold. Behind an interface so tests can stand in for it.
+// The kernel's view of one network interface: is it up, and which addresses
+// does it hold. Behind an interface so tests can stand in for it.
 
 #include <optional>
 #include <string>
@@ -10,7 +10,13 @@ namespace velmora {
 struct InterfaceState {
     bool up = false;       // IFF_UP
     bool running = false;  // IFF_RUNNING: the link layer is ready
-    std::string ipv4;      // dotted decimal; empty when none is assigned
+    std::string ipv4;      // dotted decimal, not link-local; empty when none
+    std::string ipv6;      // RFC 5952 text, not link-local; empty when none
+
+    // Up, running and reachable beyond the link itself: IPv4 or IPv6 will do.
+    bool established() const { return up && running && (!ipv4.empty() || !ipv6.empty()); }
+    // What the address field shows: IPv4 first, else IPv6; empty when neither.
+    const std::string& shownAddress() const { return ipv4.empty() ? ipv6 : ipv4; }
 };
 
 class InterfaceStateReader {
@@ -20,8 +26,8 @@ public:
     virtual std::optional<InterfaceState> query(const std::string& ifname) = 0;
 };
 
-// Asks the kernel with two ioctls on one datagram socket that lives as long as
-// the reader: far cheaper than dumping every address once a second.
+// Asks the kernel: the flags with an ioctl on one datagram socket that lives
+// as long as the reader, the addresses from the kernel's address list.
 class KernelInterfaceStateReader : public InterfaceStateReader {
 public:
     KernelInterfaceStateReader();

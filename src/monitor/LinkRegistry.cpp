@@ -76,16 +76,21 @@ std::vector<ListedLink> LinkRegistry::update(std::vector<ObservedLink> observed)
                      [&](const ObservedLink& a, const ObservedLink& b) { return age(a) < age(b); });
 
     std::vector<bool> taken(tracked_.size(), false);
-    std::vector<std::pair<std::uint64_t, ListedLink>> listed; // (order, link)
+    using Place = std::tuple<bool, std::uint64_t>; // (dialling, order among its kind)
+    std::vector<std::pair<Place, ListedLink>> listed;
     std::vector<Tracked> added;
+    added.reserve(observed.size()); // pointers into it stay valid
     for (auto& link : observed) {
         Tracked* tracked = match(link, taken);
         if (!tracked) {
-            added.push_back(Tracked{nextHandle_++, nextOrder_++, 0, 0, {}, {}});
+            added.push_back(Tracked{nextHandle_++, nextOrder_++, 0, 0, 0, {}, {}});
             tracked = &added.back();
         }
         remember(*tracked, link);
-        listed.push_back({tracked->order, ListedLink{tracked->handle, std::move(link)}});
+        if (!link.established) tracked->upOrder = 0;
+        else if (tracked->upOrder == 0) tracked->upOrder = nextUpOrder_++;
+        const Place place{!link.established, link.established ? tracked->upOrder : tracked->order};
+        listed.push_back({place, ListedLink{tracked->handle, std::move(link)}});
     }
     std::vector<Tracked> kept;
     for (std::size_t i = 0; i < tracked_.size(); ++i)

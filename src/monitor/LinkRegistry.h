@@ -1,7 +1,7 @@
 #pragma once
 // Gives every link a handle that stays the same while the link lives, and
-// keeps the list in the order links were first seen, so that the first link
-// does not jump between polls.
+// orders the list: established links first, the one up longest first, then
+// links still dialling in the order they were first seen.
 
 #include <cstdint>
 #include <string>
@@ -23,14 +23,16 @@ std::vector<ObservedLink> mergeOrigins(std::vector<ObservedLink> kernel, const s
 
 class LinkRegistry {
 public:
-    // This poll's links, longest known first, each with its handle. Links
-    // first seen together are ordered by their pppd's start, then by name.
+    // This poll's links in that order, each with its handle. Links that come
+    // up (or are first seen) at the same poll are ordered by their pppd's
+    // start, then by name.
     std::vector<ListedLink> update(std::vector<ObservedLink> observed);
 
 private:
     struct Tracked {
         std::uint64_t handle = 0;
-        std::uint64_t order = 0;
+        std::uint64_t order = 0;  // first seen
+        std::uint64_t upOrder = 0; // came up; 0 while not established
         int pid = 0;
         std::uint64_t startTime = 0;
         std::string ifname;
@@ -43,6 +45,7 @@ private:
     std::vector<Tracked> tracked_;
     std::uint64_t nextHandle_ = 1;
     std::uint64_t nextOrder_ = 0;
+    std::uint64_t nextUpOrder_ = 1;
 };
 
 } // namespace velmora

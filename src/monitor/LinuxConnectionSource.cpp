@@ -1,15 +1,28 @@
 #include "monitor/LinuxConnectionSource.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 
 namespace velmora {
+namespace {
+
+std::vector<std::string> watchedDirs(const PppdPaths& paths) {
+    auto dirs = paths.runDirs;
+    dirs.insert(dirs.end(), paths.lockDirs.begin(), paths.lockDirs.end());
+    return dirs;
+}
+
+} // namespace
 
 LinuxConnectionSource::LinuxConnectionSource(std::unique_ptr<InterfaceStateReader> reader, PppdPaths paths,
                                              std::unique_ptr<NetworkManagerLinks> networkManager,
-                                             unsigned processScanInterval)
+                                             unsigned rescanInterval)
     : reader_(std::move(reader)),
-      scanner_(std::move(paths), *reader_, processScanInterval),
-      networkManager_(std::move(networkManager)) {}
+      scanner_(paths, *reader_, {static_cast<unsigned>(::getuid()), static_cast<unsigned>(::geteuid())}),
+      events_(watchedDirs(paths)),
+      networkManager_(std::move(networkManager)),
+      rescanInterval_(rescanInterval) {}
 
 std::unique_ptr<LinuxConnectionSource> LinuxConnectionSource::forThisMachine() {
     std::unique_ptr<NetworkManagerLinks> networkManager;
@@ -18,10 +31,26 @@ std::unique_ptr<LinuxConnectionSource> LinuxConnectionSource::forThisMachine() {
                                                    std::move(networkManager));
 }
 
+// News, the first poll and the safety interval bring a full look with a walk
+// of /proc; a demand call in progress is looked at again every poll without
+// the walk, since its coming up may change nothing that is reported.
+void LinuxConnectionSource::refreshKernelSide() {
+    const bool news = events_.drain();
+    const bool due = rescans_ == 0 || (rescanInterval_ != 0 && ++pollsSinceRescan_ >= rescanInterval_);
+    if (news || due) {
+        kernelLinks_ = scanner_.scan(true);
+        pollsSinceRescan_ = 0;
+        ++rescans_;
+    } else if (scanner_.callUnderWay()) {
+        kernelLinks_ = scanner_.scan(false);
+    }
+}
+
 ConnectionList LinuxConnectionSource::list() {
     static const std::vector<ObservedLink> none;
+    refreshKernelSide();
     const auto& managed = networkManager_ ? networkManager_->links() : none;
-    snapshot_ = registry_.update(mergeOrigins(scanner_.scan(), managed));
+    snapshot_ = registry_.update(mergeOrigins(kernelLinks_, managed));
     if (snapshot_.empty()) return {};
     return {static_cast<std::uint32_t>(snapshot_.size()), snapshot_.front().handle, snapshot_.front().link.entryName};
 }

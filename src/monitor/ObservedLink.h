@@ -16,7 +16,7 @@ struct ObservedLink {
     bool established = false;
     std::string deviceType;      // lower case; empty when unknown
     std::string deviceName;
-    std::string address;         // dotted decimal IPv4; empty when none
+    std::string address;         // IPv4 (dotted decimal), else IPv6; empty when none
 };
 
 // Cuts for texts read from outside.

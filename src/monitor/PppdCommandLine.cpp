@@ -1,13 +1,16 @@
 #include "monitor/PppdCommandLine.h"
 
 #include <array>
-#include <vector>
+#include <functional>
 
 #include "monitor/ObservedLink.h"
 #include "monitor/SafeText.h"
 
 namespace velmora {
 namespace {
+
+constexpr std::size_t kMaxOptionFileBytes = 64 * 1024;
+constexpr int kMaxFileDepth = 4; // pppd allows files naming files; a loop must end
 
 // pppd options whose next argument is their value, not a device.
 constexpr std::array<std::string_view, 30> kValueOptions = {
@@ -33,11 +36,11 @@ bool isEthernetName(std::string_view arg) {
     return startsWith(arg, "eth") && arg.size() > 3 && arg[3] >= '0' && arg[3] <= '9' && isInterfaceName(arg);
 }
 
-std::vector<std::string_view> splitArguments(std::string_view cmdline) {
-    std::vector<std::string_view> args;
+std::vector<std::string> splitArguments(std::string_view cmdline) {
+    std::vector<std::string> args;
     while (!cmdline.empty()) {
         const auto end = cmdline.find('\0');
-        args.push_back(cmdline.substr(0, end));
+        args.emplace_back(cmdline.substr(0, end));
         if (end == std::string_view::npos) break;
         cmdline.remove_prefix(end + 1);
     }
@@ -51,28 +54,107 @@ void applyValue(PppdOptions& o, std::string_view option, std::string_view value)
     else if (option == "unit" && parsePid(value)) o.ifname = "ppp" + std::string(value);
     else if (option == "plugin") o.plugin += cleanText(value, 128) + " ";
     else if (option == "pty") o.pty = cleanText(value, 512);
+    else if (option == "connect") o.connect = cleanText(value, 512);
 }
 
-void applyDevice(PppdOptions& o, std::string_view arg) {
-    if (startsWith(arg, "/dev/") && o.tty.empty()) o.tty = cleanText(arg, kMaxDeviceNameBytes);
+void applyFlagOrDevice(PppdOptions& o, std::string_view arg) {
+    if (arg == "demand") o.demand = true;
+    else if (arg == "local" || arg == "modem") o.local = arg == "local";
+    else if (arg == "lock" || arg == "nolock") o.lock = arg == "lock";
+    else if (startsWith(arg, "/dev/") && o.tty.empty()) o.tty = cleanText(arg, kMaxDeviceNameBytes);
     else if (isBareTty(arg) && o.tty.empty()) o.tty = "/dev/" + std::string(arg);
     else if (startsWith(arg, "nic-") && isInterfaceName(arg.substr(4))) o.nic = arg.substr(4);
     else if (isEthernetName(arg) && o.nic.empty()) o.nic = arg;
 }
 
+// Reads the words of another options file; empty when there is none.
+using FileWords = std::function<std::vector<std::string>(const std::string& option, const std::string& value)>;
+
+void applyWords(PppdOptions& o, const std::vector<std::string>& words, const FileWords& fileWords, int depth) {
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (!takesValue(word) || i + 1 >= words.size()) {
+            applyFlagOrDevice(o, word);
+            continue;
+        }
+        const std::string& value = words[++i];
+        applyValue(o, word, value);
+        if ((word == "call" || word == "file") && fileWords && depth < kMaxFileDepth)
+            applyWords(o, fileWords(word, value), fileWords, depth + 1);
+    }
+}
+
+std::vector<std::string> wordsOfFile(const std::string& path) {
+    const auto text = readSmallFile(path, kMaxOptionFileBytes);
+    return text ? optionFileWords(*text) : std::vector<std::string>{};
+}
+
+// Starts a word at text[i]; returns the index after it.
+std::size_t readWord(std::string_view text, std::size_t i, std::string& word) {
+    char quote = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+            else if (c == '\\' && quote == '"' && i + 1 < text.size()) word += text[++i];
+            else word += c;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '\\' && i + 1 < text.size()) {
+            word += text[++i];
+        } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            break;
+        } else {
+            word += c;
+        }
+    }
+    return i;
+}
+
 } // namespace
+
+std::vector<std::string> optionFileWords(std::string_view text) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            ++i;
+        } else if (c == '#') {
+            i = std::min(text.find('\n', i), text.size());
+        } else {
+            std::string word;
+            i = readWord(text, i, word);
+            words.push_back(std::move(word));
+        }
+    }
+    return words;
+}
 
 PppdOptions parsePppdCommandLine(std::string_view cmdline) {
     PppdOptions options;
-    const auto args = splitArguments(cmdline);
-    for (std::size_t i = 1; i < args.size(); ++i) { // args[0] is the program
-        if (takesValue(args[i]) && i + 1 < args.size()) {
-            applyValue(options, args[i], args[i + 1]);
-            ++i;
-        } else {
-            applyDevice(options, args[i]);
+    auto args = splitArguments(cmdline);
+    if (!args.empty()) args.erase(args.begin()); // the program
+    applyWords(options, args, nullptr, 0);
+    return options;
+}
+
+PppdOptions effectivePppdOptions(std::string_view cmdline, const std::string& etcPpp) {
+    const FileWords fileWords = [&](const std::string& option, const std::string& value) {
+        if (option == "call") {
+            // A peer name is a file name inside the peers directory, never a path.
+            if (value.empty() || value.find('/') != std::string::npos || value == "." || value == "..") return std::vector<std::string>{};
+            return wordsOfFile(etcPpp + "/peers/" + value);
         }
-    }
+        return startsWith(value, "/") ? wordsOfFile(value) : std::vector<std::string>{};
+    };
+    PppdOptions options;
+    applyWords(options, wordsOfFile(etcPpp + "/options"), fileWords, 1);
+    auto args = splitArguments(cmdline);
+    if (!args.empty()) args.erase(args.begin());
+    applyWords(options, args, fileWords, 0);
+    const std::string tty = ttyBaseName(options.tty);
+    if (!tty.empty()) applyWords(options, wordsOfFile(etcPpp + "/options." + tty), fileWords, 1);
     return options;
 }
 
@@ -83,6 +165,8 @@ std::string pppDeviceType(const PppdOptions& o, std::string_view ifname) {
     if (contains(o.plugin, "l2tp") || contains(o.plugin, "pptp") || contains(o.pty, "pptp") || contains(o.pty, "l2tp"))
         return "vpn";
     if (contains(o.plugin, "capi") || startsWith(tty, "ttyI") || startsWith(tty, "ippp")) return "isdn";
+    // A cable straight to the other computer: no modem lines, nothing to dial.
+    if (!o.tty.empty() && o.pty.empty() && o.local && o.connect.empty()) return "null";
     if (!o.tty.empty()) return "modem";
     if (startsWith(ifname, "ippp")) return "isdn";
     return {};

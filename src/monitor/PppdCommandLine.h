@@ -1,9 +1,11 @@
 #pragma once
-// What a pppd's command line tells about its link: names, and the device
-// that carries it.
+// What a pppd's options tell about its link: names, the device that carries
+// it, and how it dials. Options come from its command line and from the
+// options files pppd reads.
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -15,12 +17,26 @@ struct PppdOptions {
     std::string nic;       // the Ethernet device of PPP over Ethernet
     std::string plugin;    // plugins named, blank-separated
     std::string pty;       // the "pty" command
+    std::string connect;   // the "connect" script; empty when none
+    bool demand = false;   // dials only when traffic wants out
+    bool local = false;    // "local": no modem control lines (last of local/modem wins)
+    bool lock = false;     // "lock": a UUCP lock file while the line is held (last of lock/nolock wins)
 };
 
-// cmdline: the NUL-separated arguments of /proc/<pid>/cmdline.
+// cmdline: the NUL-separated arguments of /proc/<pid>/cmdline; no files read.
 PppdOptions parsePppdCommandLine(std::string_view cmdline);
 
-// "modem", "isdn", "pppoe", "adsl", "vpn", or empty when nothing tells.
+// The options as pppd takes them: etcPpp/options first, then the command line
+// with the files that "call" (etcPpp/peers/<name>) and "file" name read in
+// place, then the serial port's own etcPpp/options.<tty>. A file that cannot
+// be read counts as empty.
+PppdOptions effectivePppdOptions(std::string_view cmdline, const std::string& etcPpp);
+
+// The words of an options file: blank-separated, "#" starts a comment,
+// quotes and backslashes as pppd reads them.
+std::vector<std::string> optionFileWords(std::string_view text);
+
+// "modem", "isdn", "null", "pppoe", "adsl", "vpn", or empty when nothing tells.
 std::string pppDeviceType(const PppdOptions& options, std::string_view ifname);
 
 // The tty without its "/dev/" prefix when it is one sysfs could know.

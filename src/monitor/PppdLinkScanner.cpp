@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "monitor/PppdDatabase.h"
 #include "monitor/SafeText.h"
 
 namespace velmora {
@@ -83,12 +84,15 @@ void mergeFacts(std::string& into, const std::string& from) {
 
 } // namespace
 
-PppdLinkScanner::PppdLinkScanner(PppdPaths paths, InterfaceStateReader& reader, unsigned processScanInterval)
-    : paths_(std::move(paths)), reader_(reader), processScanInterval_(processScanInterval) {}
+PppdLinkScanner::PppdLinkScanner(PppdPaths paths, InterfaceStateReader& reader, std::set<unsigned> uids)
+    : paths_(std::move(paths)), reader_(reader), uids_(std::move(uids)) {
+    uids_.insert(0);
+}
 
-std::vector<ObservedLink> PppdLinkScanner::scan() {
+std::vector<ObservedLink> PppdLinkScanner::scan(bool walk) {
+    if (walk) walkProcesses();
+    callUnderWay_ = false;
     const auto pidFiles = readRunDirs();
-    scanProcessesWhenDue();
     auto pppds = livePppds(pidFiles);
     std::set<std::string> claimed;
     for (auto& pppd : pppds) {
@@ -148,43 +152,42 @@ void PppdLinkScanner::readPidFile(const std::string& dir, const std::string& nam
     mergeFacts(known.ifname, facts.ifname);
 }
 
-// Identity and change time of each run directory's pppd database.
-bool PppdLinkScanner::pppdDatabaseChanged() {
-    std::string stamp;
-    for (const auto& dir : paths_.runDirs) {
-        struct stat st {};
-        if (::stat((dir + "/pppd2.tdb").c_str(), &st) != 0) continue;
-        stamp += std::to_string(st.st_ino) + ':' + std::to_string(st.st_mtim.tv_sec) + '.' +
-                 std::to_string(st.st_mtim.tv_nsec) + ':' + std::to_string(st.st_size) + ';';
+// Another user's process may call itself pppd; only root's and our own
+// user's (real or effective uid) are believed.
+bool PppdLinkScanner::isOurs(int pid) const {
+    const auto status = readSmallFile(paths_.proc + "/" + std::to_string(pid) + "/status", 4096);
+    if (!status) return false;
+    const auto at = status->find("\nUid:");
+    if (at == std::string::npos) return false;
+    std::string_view line = firstLine(std::string_view(*status).substr(at + 5));
+    for (int field = 0; field < 2; ++field) { // real, then effective
+        line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+        const auto end = std::min(line.find_first_of(" \t"), line.size());
+        const auto uid = parseUnsigned(line.substr(0, end));
+        if (uid && *uid <= 0xffffffffu && uids_.count(static_cast<unsigned>(*uid))) return true;
+        line.remove_prefix(end);
     }
-    const bool changed = stamp != databaseStamp_;
-    databaseStamp_ = std::move(stamp);
-    return changed;
+    return false;
 }
 
-void PppdLinkScanner::scanProcessesWhenDue() {
-    const bool changed = pppdDatabaseChanged();
-    const bool periodic = processScanInterval_ != 0 && pollsUntilProcessScan_ == 0;
-    if (pollsUntilProcessScan_ > 0) --pollsUntilProcessScan_;
-    if (!changed && !periodic) return;
-    pollsUntilProcessScan_ = processScanInterval_ == 0 ? 0 : processScanInterval_ - 1;
-    scannedPppds_.clear();
+void PppdLinkScanner::walkProcesses() {
+    walkedPppds_.clear();
     forEachEntry(paths_.proc, kMaxProcesses, [&](const std::string& name) {
         const auto pid = parsePid(name);
         if (!pid) return;
         const auto stat = readProcessStat(paths_.proc, *pid);
-        if (stat && stat->comm == "pppd") scannedPppds_.insert(*pid);
+        if (stat && stat->comm == "pppd") walkedPppds_.insert(*pid);
     });
 }
 
 std::vector<PppdLinkScanner::Pppd> PppdLinkScanner::livePppds(const std::map<int, PidFileFacts>& pidFiles) {
-    std::set<int> candidates = scannedPppds_;
+    std::set<int> candidates = walkedPppds_;
     for (const auto& entry : pidFiles) candidates.insert(entry.first);
     std::vector<Pppd> live;
     std::map<int, int> parents;
     for (int pid : candidates) {
         const auto stat = readProcessStat(paths_.proc, pid);
-        if (!stat || stat->comm != "pppd") continue;
+        if (!stat || stat->comm != "pppd" || !isOurs(pid)) continue;
         Pppd pppd;
         pppd.pid = pid;
         pppd.startTime = stat->startTime;
@@ -196,7 +199,7 @@ std::vector<PppdLinkScanner::Pppd> PppdLinkScanner::livePppds(const std::map<int
     }
     // pppd forks children for its scripts; until they exec they look like pppd too.
     std::erase_if(live, [&](const Pppd& p) { return !p.fromPidFile && parents.count(parents[p.pid]); });
-    std::erase_if(scannedPppds_, [&](int pid) { return !parents.count(pid); });
+    std::erase_if(walkedPppds_, [&](int pid) { return !parents.count(pid); });
     std::erase_if(optionsCache_, [&](const auto& entry) { return !parents.count(entry.first); });
     return live;
 }
@@ -243,7 +246,7 @@ const PppdLinkScanner::CachedOptions& PppdLinkScanner::optionsOf(const Pppd& ppp
     cached = CachedOptions{};
     cached.startTime = pppd.startTime;
     const auto cmdline = readSmallFile(paths_.proc + "/" + std::to_string(pppd.pid) + "/cmdline", kMaxCommandLineBytes);
-    if (cmdline) cached.options = parsePppdCommandLine(*cmdline);
+    if (cmdline) cached.options = effectivePppdOptions(*cmdline, paths_.etcPpp);
     cached.deviceType = pppDeviceType(cached.options, {});
     if (!cached.options.tty.empty()) {
         const auto product = productOf(ttyBaseName(cached.options.tty));
@@ -277,6 +280,7 @@ ObservedLink PppdLinkScanner::linkOf(const Pppd& pppd) {
     link.ifname = pppd.facts.ifname;
     applyInterfaceState(link);
     const auto& o = cached.options;
+    if (o.demand && link.established) link.established = demandCallUp(pppd, o);
     const std::initializer_list<const std::string*> names = {&pppd.facts.linkName, &o.linkName, &o.callPeer,
                                                               &link.ifname};
     for (const std::string* name : names) {
@@ -301,8 +305,8 @@ ObservedLink PppdLinkScanner::linkOf(const std::string& ifname) {
     return link;
 }
 
-// Established = up, running and holding an IPv4 address. An interface that
-// has gone leaves its pppd dialling again.
+// Established = up, running and holding an address beyond the link. An
+// interface that has gone leaves its pppd dialling again.
 void PppdLinkScanner::applyInterfaceState(ObservedLink& link) {
     if (link.ifname.empty()) return;
     const auto state = reader_.query(link.ifname);
@@ -310,8 +314,76 @@ void PppdLinkScanner::applyInterfaceState(ObservedLink& link) {
         link.ifname.clear();
         return;
     }
-    link.address = state->ipv4;
-    link.established = state->up && state->running && !state->ipv4.empty();
+    link.address = state->shownAddress();
+    link.established = state->established();
+}
+
+// In demand mode pppd brings its interface up with addresses as it starts and
+// keeps it so between calls, so the interface cannot tell a call. pppd's
+// database can: it sets IPLOCAL when IP comes up on a call and CONNECT_TIME
+// when the call ends, and takes CONNECT_TIME away as the next call starts.
+// IPLOCAL stays from the last call while the next one is dialled, so the
+// call is up only while pppd also holds its line and its connect script
+// (the dialling) is over.
+bool PppdLinkScanner::demandCallUp(const Pppd& pppd, const PppdOptions& options) {
+    const bool line = holdsLine(pppd.pid, options);
+    std::optional<std::string> environment;
+    for (const auto& dir : paths_.runDirs) {
+        environment = pppdScriptEnvironment(dir + "/pppd2.tdb", pppd.pid);
+        if (environment) break;
+    }
+    bool up = line && !connectScriptRunning(pppd.pid, options);
+    if (environment) up = up && environmentSets(*environment, "IPLOCAL") && !environmentSets(*environment, "CONNECT_TIME");
+    callUnderWay_ = callUnderWay_ || line;
+    return up;
+}
+
+// With "lock" pppd keeps a lock file naming itself for the serial line while
+// a call is dialled or up, and removes it as it hangs up. Without one there
+// is nothing to tell, and the line counts as held.
+bool PppdLinkScanner::holdsLine(int pid, const PppdOptions& options) const {
+    const std::string tty = ttyBaseName(options.tty);
+    if (!options.lock || tty.empty()) return true;
+    for (const auto& dir : paths_.lockDirs) {
+        const auto text = readSmallFile(dir + "/LCK.." + tty, 64, true);
+        if (text && parsePid(firstLine(*text)) == pid) return true;
+    }
+    return false;
+}
+
+// pppd runs its connect script as a child through /bin/sh and waits for it.
+bool PppdLinkScanner::connectScriptRunning(int pid, const PppdOptions& options) const {
+    if (options.connect.empty()) return false;
+    std::string program = options.connect.substr(0, options.connect.find(' '));
+    program = program.substr(program.rfind('/') + 1).substr(0, 15); // as the kernel keeps a name
+    for (int child : childrenOf(pid)) {
+        const auto stat = readProcessStat(paths_.proc, child);
+        if (stat && (stat->comm == "sh" || stat->comm == program)) return true;
+    }
+    return false;
+}
+
+// The kernel's list of a process's children where it keeps one; elsewhere
+// the processes whose parent it is.
+std::vector<int> PppdLinkScanner::childrenOf(int pid) const {
+    std::vector<int> children;
+    const std::string self = std::to_string(pid);
+    if (const auto list = readSmallFile(paths_.proc + "/" + self + "/task/" + self + "/children", 4096)) {
+        std::string_view rest(*list);
+        while (!rest.empty()) {
+            const auto end = std::min(rest.find(' '), rest.size());
+            if (const auto child = parsePid(rest.substr(0, end))) children.push_back(*child);
+            rest.remove_prefix(std::min(end + 1, rest.size()));
+        }
+        return children;
+    }
+    forEachEntry(paths_.proc, kMaxProcesses, [&](const std::string& name) {
+        const auto child = parsePid(name);
+        if (!child || *child == pid) return;
+        const auto stat = readProcessStat(paths_.proc, *child);
+        if (stat && stat->ppid == pid) children.push_back(*child);
+    });
+    return children;
 }
 
 } // namespace velmora

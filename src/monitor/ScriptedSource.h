@@ -1,6 +1,7 @@
 #pragma once
 // A connection source whose answers a test sets, link by link.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,17 +15,20 @@ struct ScriptedLink {
     std::string deviceType = "modem";
     std::string deviceName = "/dev/ttyS0";
     std::string address;
+    std::uint64_t handle = 0; // 0: the source gives the link its own at the next list
 };
 
 class ScriptedSource : public ConnectionSource {
 public:
-    // The listed links, first shown; empty = nothing listed.
+    // The listed links, first shown; empty = nothing listed. A link keeps its
+    // handle while it stays in this list.
     std::vector<ScriptedLink> links;
     bool failList = false;      // the list query fails
     bool failStatus = false;    // the status query fails
     bool failProjection = false;
     int listCalls = 0;
 
+    // Each of these replaces the list with one new link.
     void up(std::string name, std::string deviceType = "modem", std::string address = "10.0.0.2") {
         links = {ScriptedLink{std::move(name), true, std::move(deviceType), "/dev/ttyS0", std::move(address)}};
     }
@@ -33,18 +37,29 @@ public:
 
     ConnectionList list() override {
         ++listCalls;
+        for (auto& link : links)
+            if (link.handle == 0) link.handle = nextHandle_++;
         if (failList || links.empty()) return {};
-        return {static_cast<std::uint32_t>(links.size()), 1, links.front().entryName};
+        return {static_cast<std::uint32_t>(links.size()), links.front().handle, links.front().entryName};
     }
     ConnectionStatus status(std::uint64_t handle) override {
-        if (failStatus || handle != 1 || links.empty()) return {};
-        const auto& l = links.front();
-        return {l.connected, l.deviceType, l.deviceName};
+        const ScriptedLink* link = find(handle);
+        if (failStatus || !link) return {};
+        return {link->connected, link->deviceType, link->deviceName};
     }
     std::string projectionAddress(std::uint64_t handle) override {
-        if (failProjection || handle != 1 || links.empty()) return {};
-        return links.front().address;
+        const ScriptedLink* link = find(handle);
+        if (failProjection || !link) return {};
+        return link->address;
     }
+
+private:
+    const ScriptedLink* find(std::uint64_t handle) const {
+        for (const auto& link : links)
+            if (link.handle == handle && handle != 0) return &link;
+        return nullptr;
+    }
+    std::uint64_t nextHandle_ = 1;
 };
 
 } // namespace velmora

@@ -301,6 +301,7 @@ bool InMemoryHost::fireNextTimerDueBy(std::uint64_t targetMs) {
 
 int InMemoryHost::askYesNo(WindowId owner, const std::string& text, const std::string& caption) {
     ++messageBoxCount_;
+    ++questionBoxesOpen_;
     lastMessageBox_ = MessageBoxRecord{owner, text, caption};
     if (messageBoxStep_ && !messageBoxStepRunning_) {
         messageBoxStepRunning_ = true;
@@ -308,6 +309,7 @@ int InMemoryHost::askYesNo(WindowId owner, const std::string& text, const std::s
         step();
         messageBoxStepRunning_ = false;
     }
+    --questionBoxesOpen_;
     return messageBoxAnswer_;
 }
 
@@ -315,7 +317,10 @@ void InMemoryHost::beep() { ++beepCount_; }
 
 bool InMemoryHost::trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                               const std::string& tooltip) {
-    if (op == TrayOp::Delete) return trayIcons_.erase(iconId) != 0;
+    if (op == TrayOp::Delete) {
+        trayMenus_.erase(iconId);
+        return trayIcons_.erase(iconId) != 0;
+    }
     if (!trayAvailable_ || !findWindow(owner) || trayIcons_.count(iconId)) return false;
     trayIcons_[iconId] = TrayIcon{owner, iconResource, tooltip};
     return true;
@@ -337,6 +342,37 @@ void InMemoryHost::trayMouse(int iconId, int mouseMessage) {
     auto it = trayIcons_.find(iconId);
     if (it == trayIcons_.end()) return;
     if (Window* w = findWindow(it->second.owner)) w->handler->onTrayNotify(iconId, mouseMessage);
+}
+
+bool InMemoryHost::setTrayMenu(int iconId, const std::vector<TrayMenuItem>& items) {
+    if (!trayIcons_.count(iconId)) return false;
+    trayMenus_[iconId] = items;
+    return true;
+}
+
+bool InMemoryHost::hasModalAbove(WindowId window) const {
+    if (questionBoxesOpen_ > 0) return true;
+    const bool running = std::any_of(runs_.begin(), runs_.end(), [window](const ModalRun& r) { return r.window == window; });
+    return running && topWindow() != window;
+}
+
+std::vector<TrayMenuItem> InMemoryHost::openTrayMenu(int iconId) {
+    auto icon = trayIcons_.find(iconId);
+    if (icon == trayIcons_.end() || !trayMenus_.count(iconId)) return {};
+    if (Window* w = findWindow(icon->second.owner)) w->handler->onTrayMenuOpening(iconId);
+    auto menu = trayMenus_.find(iconId); // the owner may have replaced or dropped it
+    return menu == trayMenus_.end() ? std::vector<TrayMenuItem>{} : menu->second;
+}
+
+void InMemoryHost::chooseTrayMenuItem(int iconId, int itemId) {
+    openTrayMenu(iconId);
+    auto menu = trayMenus_.find(iconId);
+    if (menu == trayMenus_.end()) return; // gone with its icon
+    auto item = std::find_if(menu->second.begin(), menu->second.end(),
+                             [itemId](const TrayMenuItem& i) { return i.id == itemId; });
+    if (item == menu->second.end() || !item->enabled) return;
+    if (item->checkable) item->checked = !item->checked;
+    if (Window* w = findWindow(trayIcons_.at(iconId).owner)) w->handler->onTrayMenuChoice(iconId, itemId);
 }
 
 // ---- user input ------------------------------------------------------------------------------

@@ -67,6 +67,8 @@ public:
     bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                     const std::string& tooltip) override;
     bool trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) override;
+    bool setTrayMenu(int iconId, const std::vector<TrayMenuItem>& items) override;
+    bool hasModalAbove(WindowId window) const override;
 
     // HostDriver
     WindowHost& host() override { return *this; }
@@ -92,6 +94,8 @@ public:
     bool trayIconPresent(int iconId) const override { return trayIcons_.count(iconId) != 0; }
     std::string trayTooltip(int iconId) const override;
     std::vector<TrayMessage> trayMessages() const override { return trayMessages_; }
+    std::vector<TrayMenuItem> openTrayMenu(int iconId) override;
+    void chooseTrayMenuItem(int iconId, int itemId) override;
 
     // A desktop without a notification area: adding a tray icon fails.
     void setTrayAvailable(bool available) { trayAvailable_ = available; }
@@ -195,6 +199,8 @@ private:
     std::uint64_t timerSeq_ = 0;
     std::map<int, TrayIcon> trayIcons_;
     std::vector<TrayMessage> trayMessages_;
+    std::map<int, std::vector<TrayMenuItem>> trayMenus_;
+    int questionBoxesOpen_ = 0;
     bool trayAvailable_ = true;
     int messageBoxAnswer_ = IdNo;
     std::function<void()> messageBoxStep_;

@@ -40,6 +40,16 @@ struct TrayMessage {
     bool operator==(const TrayMessage&) const = default;
 };
 
+// One entry of a notification-area icon's context menu.
+struct TrayMenuItem {
+    int id = 0;
+    std::string text;
+    bool checkable = false;
+    bool checked = false;
+    bool enabled = true;
+    bool operator==(const TrayMenuItem&) const = default;
+};
+
 // What a dialog hears from its window. All calls arrive on the one UI thread,
 // one at a time; none of them overlaps another.
 class DialogHandler {
@@ -59,6 +69,11 @@ public:
     // Asked before anything shows, moves, raises or activates the window; true
     // vetoes the change and the window stays hidden.
     virtual bool onWindowPosChanging() { return false; }
+    // The context menu of an icon owned by this window is about to open: the
+    // moment to bring its entries up to date (WindowHost::setTrayMenu).
+    virtual void onTrayMenuOpening(int iconId) { (void)iconId; }
+    // An entry of that menu was chosen; a checkable one has toggled already.
+    virtual void onTrayMenuChoice(int iconId, int itemId) { (void)iconId; (void)itemId; }
 };
 
 class WindowHost {
@@ -118,6 +133,12 @@ public:
                             const std::string& tooltip) = 0;
     // A short message beside the owner's icon; false when that icon is not there.
     virtual bool trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) = 0;
+    // The icon's context menu (the right button opens it), replacing the one
+    // before; it goes with the icon. False when the icon is not there.
+    virtual bool setTrayMenu(int iconId, const std::vector<TrayMenuItem>& items) = 0;
+    // A modal run or a question box lies above the window: it takes no input
+    // until that has gone.
+    virtual bool hasModalAbove(WindowId window) const = 0;
 };
 
 // The test side of a host: what a user does. Implemented by the in-memory host
@@ -168,6 +189,12 @@ public:
     virtual std::string trayTooltip(int iconId) const = 0;
     // Every message shown from a notification-area icon, oldest first.
     virtual std::vector<TrayMessage> trayMessages() const = 0;
+    // The user opens the icon's context menu (its owner hears
+    // onTrayMenuOpening first) and sees its entries; none without icon or menu.
+    virtual std::vector<TrayMenuItem> openTrayMenu(int iconId) = 0;
+    // ...and chooses one: the menu opens, then the entry is taken unless it is
+    // missing or disabled.
+    virtual void chooseTrayMenuItem(int iconId, int itemId) = 0;
 };
 
 } // namespace velmora

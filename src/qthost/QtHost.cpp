@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -402,7 +403,9 @@ int QtHost::askYesNo(WindowId owner, const std::string& text, const std::string&
     });
     box.show();
     if (messageBoxShown_) messageBoxShown_(box, owner);
+    ++questionBoxesOpen_;
     runLoopUntil(loop, answered);
+    --questionBoxesOpen_;
     return box.clickedButton() == box.button(QMessageBox::Yes) ? IdYes : IdNo;
 }
 
@@ -417,7 +420,11 @@ void QtHost::beep() {
 // ---- notification area ---------------------------------------------------------------------------
 
 bool QtHost::trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource, const std::string& tooltip) {
-    if (op == TrayOp::Delete) return trayIcons_.erase(iconId) != 0;
+    if (op == TrayOp::Delete) {
+        const bool removed = trayIcons_.erase(iconId) != 0;
+        trayMenus_.erase(iconId);
+        return removed;
+    }
     return addTrayIcon(owner, iconId, iconResource, tooltip);
 }
 
@@ -453,6 +460,65 @@ void QtHost::deliverTrayMessage(int iconId, int mouseMessage) {
     auto it = trayIcons_.find(iconId);
     if (it == trayIcons_.end()) return;
     if (Window* w = find(it->second->owner)) w->handler->onTrayNotify(iconId, mouseMessage);
+}
+
+// ---- the icon's context menu ---------------------------------------------------------------
+
+bool QtHost::hasModalAbove(WindowId window) const {
+    if (questionBoxesOpen_ > 0) return true;
+    const bool running = std::find(runs_.begin(), runs_.end(), window) != runs_.end();
+    return running && innermostRun() != window;
+}
+
+QMenu* QtHost::trayMenu(int iconId) const {
+    auto it = trayMenus_.find(iconId);
+    return it == trayMenus_.end() ? nullptr : it->second.get();
+}
+
+DialogHandler* QtHost::trayOwnerHandler(int iconId) const {
+    auto it = trayIcons_.find(iconId);
+    const Window* w = it == trayIcons_.end() ? nullptr : find(it->second->owner);
+    return w ? w->handler : nullptr;
+}
+
+QMenu* QtHost::makeTrayMenu(int iconId) {
+    auto menu = std::make_unique<QMenu>();
+    QObject::connect(menu.get(), &QMenu::aboutToShow, [this, iconId] {
+        if (DialogHandler* owner = trayOwnerHandler(iconId)) owner->onTrayMenuOpening(iconId);
+    });
+    QMenu* raw = menu.get();
+    trayIcon(iconId)->setContextMenu(raw);
+    trayMenus_.emplace(iconId, std::move(menu));
+    return raw;
+}
+
+// Entries are updated in place where the menu keeps its shape, so that a menu
+// refreshed while it opens (onTrayMenuOpening) keeps its actions.
+bool QtHost::setTrayMenu(int iconId, const std::vector<TrayMenuItem>& items) {
+    if (!trayIcon(iconId)) return false;
+    QMenu* menu = trayMenu(iconId);
+    if (!menu) menu = makeTrayMenu(iconId);
+    QList<QAction*> actions = menu->actions();
+    bool sameShape = actions.size() == static_cast<qsizetype>(items.size());
+    for (std::size_t i = 0; sameShape && i < items.size(); ++i) sameShape = actions[i]->data().toInt() == items[i].id;
+    if (!sameShape) {
+        menu->clear();
+        for (const TrayMenuItem& item : items) {
+            QAction* action = menu->addAction(QString());
+            action->setData(item.id);
+            QObject::connect(action, &QAction::triggered, menu, [this, iconId, id = item.id] {
+                if (DialogHandler* owner = trayOwnerHandler(iconId)) owner->onTrayMenuChoice(iconId, id);
+            });
+        }
+        actions = menu->actions();
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        actions[i]->setText(qtText(items[i].text));
+        actions[i]->setCheckable(items[i].checkable);
+        actions[i]->setChecked(items[i].checked);
+        actions[i]->setEnabled(items[i].enabled);
+    }
+    return true;
 }
 
 } // namespace velmora

@@ -12,6 +12,7 @@
 #include "platform/WindowHost.h"
 
 class QCoreApplication;
+class QMenu;
 class QMessageBox;
 class QSystemTrayIcon;
 class QWidget;
@@ -60,6 +61,8 @@ public:
     bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                     const std::string& tooltip) override;
     bool trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) override;
+    bool setTrayMenu(int iconId, const std::vector<TrayMenuItem>& items) override;
+    bool hasModalAbove(WindowId window) const override;
 
     // ---- for the test driver and the program's start-up ----
     // Called when a modal run is about to dispatch and when one has returned.
@@ -82,6 +85,7 @@ public:
     QSystemTrayIcon* trayIcon(int iconId) const;
     // A notification-area mouse message to the icon's owner, as the icon sends it.
     void deliverTrayMessage(int iconId, int mouseMessage);
+    QMenu* trayMenu(int iconId) const;
     int beepCount() const { return beeps_; }
     const std::vector<TrayMessage>& trayMessagesShown() const { return trayMessages_; }
 
@@ -99,11 +103,15 @@ private:
     void destroyWindow(WindowId window);
     void fireTimer(WindowId window, int timerId);
     bool addTrayIcon(WindowId owner, int iconId, int iconResource, const std::string& tooltip);
+    QMenu* makeTrayMenu(int iconId);
+    DialogHandler* trayOwnerHandler(int iconId) const;
 
     std::map<WindowId, std::unique_ptr<Window>> windows_;
     WindowId nextWindowId_ = 1;
     std::vector<WindowId> runs_; // innermost last
+    std::map<int, std::unique_ptr<QMenu>> trayMenus_; // outlive the icons that show them
     std::map<int, std::unique_ptr<TrayEntry>> trayIcons_;
+    int questionBoxesOpen_ = 0;
     std::function<void()> runsChanged_;
     std::function<void(QMessageBox&, WindowId)> messageBoxShown_;
     std::function<bool()> trayAvailable_;

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
@@ -191,6 +192,31 @@ bool QtHostDriver::trayIconPresent(int iconId) const { return host_.trayIcon(ico
 std::string QtHostDriver::trayTooltip(int iconId) const {
     QSystemTrayIcon* icon = host_.trayIcon(iconId);
     return icon ? icon->toolTip().toStdString() : std::string{};
+}
+
+// The menu as the desktop opens it: aboutToShow first, then what it shows.
+std::vector<TrayMenuItem> QtHostDriver::openTrayMenu(int iconId) {
+    QMenu* menu = host_.trayMenu(iconId);
+    if (!menu) return {};
+    QPointer<QMenu> open(menu);
+    emit menu->aboutToShow();
+    std::vector<TrayMenuItem> items;
+    if (!open) return items;
+    for (const QAction* action : open->actions())
+        items.push_back({action->data().toInt(), action->text().toStdString(), action->isCheckable(),
+                         action->isChecked(), action->isEnabled()});
+    return items;
+}
+
+void QtHostDriver::chooseTrayMenuItem(int iconId, int itemId) {
+    openTrayMenu(iconId);
+    QMenu* menu = host_.trayMenu(iconId);
+    if (!menu) return;
+    for (QAction* action : menu->actions())
+        if (action->data().toInt() == itemId && action->isEnabled()) {
+            action->trigger(); // toggles a checkable entry, then reports it
+            return;
+        }
 }
 
 } // namespace velmora

@@ -48,6 +48,8 @@ public:
     bool trayIconPresent(int iconId) const override;
     std::string trayTooltip(int iconId) const override;
     std::vector<TrayMessage> trayMessages() const override { return host_.trayMessagesShown(); }
+    std::vector<TrayMenuItem> openTrayMenu(int iconId) override;
+    void chooseTrayMenuItem(int iconId, int itemId) override;
 
     // A key press and release sent to the window's focus widget, as typed.
     void pressKey(WindowId window, int key);

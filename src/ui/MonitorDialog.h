@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/SystemFacts.h"
 #include "platform/WindowHost.h"
 #include "journal/RecordKeeper.h"
+#include "autostart/AutostartEntry.h"
 #include "monitor/ConnectionSource.h"
 #include "store/ConnectionLog.h"
 #include "store/SettingsProfile.h"
@@ -19,8 +21,18 @@
 
 namespace velmora {
 
+// The window of what the line cost ("Verlauf"); a Qt window of its own that
+// the application provides, so the tray menu can open it.
+class HistoryViewer {
+public:
+    virtual ~HistoryViewer() = default;
+    // Opens the window, or brings it forward when it is open.
+    virtual void open() = 0;
+};
+
 // What the dialogs work with: the window layer, time, the link source, the
-// machine's facts and the two files.
+// machine's facts and the two files; the history window and the autostart
+// entry where the program has them (the tray menu offers what is there).
 struct MonitorEnvironment {
     WindowHost& host;
     Clock& clock;
@@ -28,6 +40,8 @@ struct MonitorEnvironment {
     const SystemFacts& facts;
     SettingsProfile& profile;
     ConnectionLog& log;
+    HistoryViewer* history = nullptr;
+    const AutostartEntry* autostart = nullptr;
 };
 
 // True from the poll tick that opens a connection until the first poll tick
@@ -50,6 +64,8 @@ public:
     void onDestroy() override;
     int onTrayNotify(int iconId, int mouseMessage) override;
     bool onWindowPosChanging() override;
+    void onTrayMenuOpening(int iconId) override;
+    void onTrayMenuChoice(int iconId, int itemId) override;
 
     // The link and the meter.
     bool probeConnection();
@@ -69,6 +85,8 @@ public:
     void addTrayIcon();
     void removeTrayIcon();
     void minimizeOrHide();
+    // The tray menu's entries as they stand now.
+    std::vector<TrayMenuItem> trayMenuItems() const;
 
     // State, for the application and for tests.
     WindowId window() const { return self_; }
@@ -98,12 +116,15 @@ private:
     void checkpointIfDue();
     SettingsValues standardSettings();
     void tellUser(const std::string& title, const std::string& text);
+    void bringBack();
+    void toggleAutostart();
 
     MonitorEnvironment env_;
     WindowId self_ = 0;
     int windowIcon_ = 0;
     std::uint64_t connectTickSeconds_ = 0;
     bool connected_ = false;
+    std::uint64_t connectionHandle_ = 0; // the source's handle of the link being metered
     LocalTime connectTime_{};
     int warningIndex_ = 0;
     int unitLengthMs_ = 0;

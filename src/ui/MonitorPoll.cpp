@@ -54,10 +54,18 @@ bool MonitorDialog::probeConnection() {
         return connected_;
     }
     const ConnectionStatus status = env_.source.status(list.firstHandle);
-    if (status.connected)
-        showEstablished(list, status);
-    else
+    if (!status.connected) {
         clearConnection(); // dialling, authenticating, hanging up
+        return connected_;
+    }
+    if (connected_ && list.firstHandle != connectionHandle_) {
+        // Another link is first now: the shown connection ended as a drop
+        // does, and the new one opens as new in this same tick.
+        clearConnection();
+        chargingStarted = false;
+    }
+    connectionHandle_ = list.firstHandle;
+    showEstablished(list, status);
     return connected_;
 }
 

@@ -66,19 +66,25 @@ public:
 
     PppdPaths paths() const {
         return {tree.path("sys/class/net"), tree.path("sys/class/tty"), tree.path("proc"),
-                {tree.path("run"), tree.path("run/pppd")}};
+                {tree.path("run"), tree.path("run/pppd")}, tree.path("etc/ppp"), {tree.path("run/lock")}};
     }
     FakeMachine() {
-        for (const char* dir : {"sys/class/net", "sys/class/tty", "proc", "run/pppd"}) tree.makeDir(dir);
+        for (const char* dir : {"sys/class/net", "sys/class/tty", "proc", "run/pppd", "run/lock", "etc/ppp/peers"})
+            tree.makeDir(dir);
     }
 
-    // A process in /proc with the given name, start time and arguments.
+    // A process in /proc with the given name, start time, arguments and
+    // (real, effective) user.
     void process(int pid, const std::vector<std::string>& args, std::uint64_t start = 1000, int ppid = 1,
-                 const std::string& comm = "pppd") const {
+                 const std::string& comm = "pppd", unsigned uid = 0) const {
         const std::string dir = "proc/" + std::to_string(pid);
         tree.write(dir + "/stat", std::to_string(pid) + " (" + comm + ") S " + std::to_string(ppid) +
                                       " 1 1 0 -1 4194560 0 0 0 0 0 0 0 0 20 0 1 0 " + std::to_string(start) +
                                       " 2000000 100\n");
+        const std::string id = std::to_string(uid);
+        tree.write(dir + "/status", "Name:\t" + comm + "\nUmask:\t0022\nState:\tS (sleeping)\nPid:\t" +
+                                        std::to_string(pid) + "\nUid:\t" + id + "\t" + id + "\t" + id + "\t" + id +
+                                        "\nGid:\t0\t0\t0\t0\n");
         std::string cmdline;
         for (const auto& arg : args) cmdline += arg + '\0';
         tree.write(dir + "/cmdline", cmdline);

@@ -59,6 +59,19 @@ TEST(LinkRegistry, KeepsHandlesAndFirstSeenOrderAcrossPolls) {
     EXPECT_NE(back[1].handle, first[0].handle) << "a link that went and came back is a new link";
 }
 
+TEST(LinkRegistry, ALinkThatFallsBackToDiallingGoesBehindTheOnesUp) {
+    LinkRegistry registry;
+    auto older = kernelLink(1, "ppp0");
+    const auto younger = kernelLink(2, "ppp1");
+    EXPECT_EQ(registry.update({older, younger})[0].link.pid, 1) << "up at the same poll: the older pppd first";
+    older.established = false;
+    EXPECT_EQ(registry.update({older, younger})[0].link.pid, 2);
+    older.established = true;
+    const auto back = registry.update({older, younger});
+    EXPECT_EQ(back[0].link.pid, 2) << "the link up longest stays first";
+    EXPECT_EQ(back[1].link.pid, 1);
+}
+
 TEST(LinkRegistry, APppdRestartedWithTheSamePidIsANewLink) {
     LinkRegistry registry;
     auto link = kernelLink(9, "ppp0");

@@ -20,7 +20,7 @@ protected:
         source = std::make_unique<LinuxConnectionSource>(std::move(reader), machine.paths(), nullptr, 1);
     }
     void up(const std::string& ifname, const std::string& address = "10.64.0.9") {
-        interfaces->states[ifname] = {true, true, address};
+        interfaces->states[ifname] = {true, true, address, ""};
     }
     void linkFile(const std::string& linkName, int pid, const std::string& ifname, const std::string& dir = "run") {
         machine.tree.write(dir + "/ppp-" + linkName + ".pid", std::to_string(pid) + "\n" + ifname + (ifname.empty() ? "" : "\n"));
@@ -67,11 +67,11 @@ TEST_F(PppdLinks, EstablishedNeedsUpRunningAndAnAddress) {
     linkFile("arcor", 4711, "ppp0");
     machine.pppInterface("ppp0");
 
-    interfaces->states["ppp0"] = {true, true, ""};
+    interfaces->states["ppp0"] = {true, true, "", ""};
     EXPECT_FALSE(probe().status.connected) << "up without address";
-    interfaces->states["ppp0"] = {true, false, "10.1.2.3"};
+    interfaces->states["ppp0"] = {true, false, "10.1.2.3", ""};
     EXPECT_FALSE(probe().status.connected) << "not running";
-    interfaces->states["ppp0"] = {false, false, "10.1.2.3"};
+    interfaces->states["ppp0"] = {false, false, "10.1.2.3", ""};
     EXPECT_FALSE(probe().status.connected) << "down";
 
     up("ppp0", "10.1.2.3");
@@ -130,33 +130,48 @@ TEST_F(PppdLinks, PppdFoundOnlyInProcIsPairedWithTheOnePppInterface) {
     EXPECT_TRUE(seen.status.connected);
 }
 
-TEST_F(PppdLinks, HandleAndFirstPlaceStayWhileLinksComeAndGo) {
-    machine.process(70, {"pppd", "call", "late"}, 9000);
-    linkFile("late", 70, "");
+TEST_F(PppdLinks, EstablishedLinksComeFirstTheOneUpLongestFirst) {
+    machine.process(70, {"pppd", "call", "redial"}, 100);
+    linkFile("redial", 70, "");
     const auto dialling = probe();
+    EXPECT_EQ(dialling.list.firstEntryName, "redial");
     EXPECT_FALSE(dialling.status.connected);
 
-    // An older pppd appears later: first place stays with the link seen first.
-    machine.process(80, {"pppd", "call", "early"}, 100);
-    linkFile("early", 80, "ppp1");
+    // A younger pppd comes up while the first one still dials: the link that is up is shown.
+    machine.process(80, {"pppd", "call", "second"}, 9000);
+    linkFile("second", 80, "ppp1");
     up("ppp1");
-    linkFile("late", 70, "ppp0");
+    const auto secondUp = probe();
+    EXPECT_EQ(secondUp.list.count, 2u);
+    EXPECT_EQ(secondUp.list.firstEntryName, "second");
+    EXPECT_TRUE(secondUp.status.connected);
+    EXPECT_EQ(source->snapshot().at(1).handle, dialling.list.firstHandle) << "the dialling link keeps its handle";
+
+    // The older pppd comes up later: the one up longest stays first.
+    linkFile("redial", 70, "ppp0");
     up("ppp0");
     const auto bothUp = probe();
-    EXPECT_EQ(bothUp.list.count, 2u);
-    EXPECT_EQ(bothUp.list.firstHandle, dialling.list.firstHandle) << "dialling and up are one link";
-    EXPECT_EQ(bothUp.list.firstEntryName, "late");
-    EXPECT_TRUE(bothUp.status.connected);
-    const auto earlyHandle = source->snapshot().at(1).handle;
+    EXPECT_EQ(bothUp.list.firstHandle, secondUp.list.firstHandle);
+    EXPECT_TRUE(source->status(dialling.list.firstHandle).connected);
 
-    machine.tree.remove("proc/70");
+    machine.tree.remove("proc/80");
     const auto afterDrop = probe();
     EXPECT_EQ(afterDrop.list.count, 1u);
-    EXPECT_EQ(afterDrop.list.firstHandle, earlyHandle);
-    EXPECT_FALSE(source->status(dialling.list.firstHandle).connected) << "a gone link's handle answers nothing";
-    EXPECT_EQ(source->projectionAddress(dialling.list.firstHandle), "");
+    EXPECT_EQ(afterDrop.list.firstHandle, dialling.list.firstHandle) << "dialling and up are one link";
+    EXPECT_FALSE(source->status(secondUp.list.firstHandle).connected) << "a gone link's handle answers nothing";
+    EXPECT_EQ(source->projectionAddress(secondUp.list.firstHandle), "");
     EXPECT_FALSE(source->status(0).connected);
     EXPECT_FALSE(source->status(987654).connected);
+}
+
+TEST_F(PppdLinks, LinksUpAtTheSamePollPutTheOlderPppdFirst) {
+    machine.process(90, {"pppd", "call", "aaa-young"}, 5000);
+    machine.process(91, {"pppd", "call", "zzz-old"}, 10);
+    linkFile("aaa-young", 90, "ppp0");
+    linkFile("zzz-old", 91, "ppp1");
+    up("ppp0");
+    up("ppp1");
+    EXPECT_EQ(probe().list.firstEntryName, "zzz-old");
 }
 
 TEST_F(PppdLinks, LinksFirstSeenTogetherPutTheOlderPppdFirst) {
@@ -211,26 +226,56 @@ TEST_F(PppdLinks, HostileFilesNeitherHangNorLeakGarbage) {
     }
 }
 
-TEST_F(PppdLinks, ProcessScanRunsOnlyEveryNthPoll) {
-    auto reader = std::make_unique<FakeInterfaces>();
-    LinuxConnectionSource sparse(std::move(reader), machine.paths(), nullptr, 3);
-    EXPECT_EQ(sparse.list().count, 0u);                      // scans: nothing yet
+TEST_F(PppdLinks, AnotherUsersPppdIsIgnoredButAnyPppInterfaceCounts) {
+    machine.process(800, {"pppd", "call", "fake"}, 50, 1, "pppd", 4242); // older, dialling, someone else's
+    machine.tree.write("run/ppp-fake.pid", "800\n");
+    machine.process(801, {"pppd", "call", "echt"}, 60);
+    linkFile("echt", 801, "ppp0");
+    up("ppp0");
+    machine.pppInterface("ppp3"); // made by someone else's pppd: an interface is a link whoever made it
+    up("ppp3");
+    source->list();
+    std::vector<std::string> names;
+    for (const auto& listed : source->snapshot()) names.push_back(listed.link.entryName);
+    EXPECT_EQ(names, (std::vector<std::string>{"echt", "ppp3"}));
+}
+
+TEST_F(PppdLinks, AnIpv6OnlyLinkIsEstablishedAndShowsItsAddress) {
+    machine.process(40, {"pppd", "call", "v6"});
+    linkFile("v6", 40, "ppp0");
+    interfaces->states["ppp0"] = {true, true, "", "2001:db8::40"};
+    auto seen = probe();
+    EXPECT_TRUE(seen.status.connected);
+    EXPECT_EQ(seen.address, "2001:db8::40");
+    interfaces->states["ppp0"] = {true, true, "10.0.0.40", "2001:db8::40"};
+    EXPECT_EQ(probe().address, "10.0.0.40") << "IPv4 first";
+}
+
+TEST_F(PppdLinks, WithoutNewsTheProcessWalkWaitsForItsInterval) {
+    LinuxConnectionSource sparse(std::make_unique<FakeInterfaces>(), machine.paths(), nullptr, 3);
+    EXPECT_EQ(sparse.list().count, 0u); // the first poll always looks
     machine.process(600, {"pppd", "call", "slow"});
     EXPECT_EQ(sparse.list().count, 0u);
     EXPECT_EQ(sparse.list().count, 0u);
-    EXPECT_EQ(sparse.list().count, 1u);                      // third poll after the scan
-    machine.tree.remove("proc/600");
-    EXPECT_EQ(sparse.list().count, 0u) << "a pppd that ends is dropped at once";
+    EXPECT_EQ(sparse.list().count, 1u) << "third poll after the last look";
+    EXPECT_EQ(sparse.rescanCount(), 2u);
 }
 
-TEST_F(PppdLinks, AChangedPppdDatabaseTriggersTheProcessScanAtOnce) {
-    LinuxConnectionSource onChange(std::make_unique<FakeInterfaces>(), machine.paths(), nullptr, 0);
-    machine.tree.write("run/pppd/pppd2.tdb", "db");
-    EXPECT_EQ(onChange.list().count, 0u);
+TEST_F(PppdLinks, APidFileWrittenOrRemovedBringsALookAtOnce) {
+    LinuxConnectionSource onNews(std::make_unique<FakeInterfaces>(), machine.paths(), nullptr, 0);
+    EXPECT_EQ(onNews.list().count, 0u);
     machine.process(700, {"pppd", "call", "quick"});
-    EXPECT_EQ(onChange.list().count, 0u) << "nothing changed, nothing scanned";
-    machine.tree.write("run/pppd/pppd2.tdb", "db with pppd700");
-    EXPECT_EQ(onChange.list().firstEntryName, "quick");
+    machine.tree.write("run/unrelated.state", "x");
+    EXPECT_EQ(onNews.list().count, 0u) << "nothing that concerns pppd changed, nothing looked at";
+    const auto looks = onNews.rescanCount();
+    machine.tree.write("run/ppp-quick.pid", "700\n");
+    EXPECT_EQ(onNews.list().firstEntryName, "quick");
+    EXPECT_EQ(onNews.rescanCount(), looks + 1);
+    EXPECT_EQ(onNews.list().count, 1u);
+    EXPECT_EQ(onNews.rescanCount(), looks + 1) << "no news, no look";
+    machine.tree.remove("proc/700");
+    machine.tree.remove("run/ppp-quick.pid");
+    EXPECT_EQ(onNews.list().count, 0u);
 }
 
 } // namespace

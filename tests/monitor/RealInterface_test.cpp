@@ -8,10 +8,8 @@
 #include <linux/if_tun.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -19,12 +17,13 @@
 
 #include "monitor/FakeSystem.h"
 #include "monitor/LinuxConnectionSource.h"
+#include "support/PrivateNetwork.h"
 #include "support/TunDevice.h"
 
 namespace velmora::test {
 namespace {
 
-constexpr int kSkip = 77;
+constexpr int kSkip = velmora::testing::kSkipCode;
 constexpr const char* kIfname = "ppp7";
 
 bool setFlags(int sock, short flags) {
@@ -44,10 +43,23 @@ bool setAddress(int sock, const char* dotted) {
     return ::ioctl(sock, SIOCSIFADDR, &req) == 0;
 }
 
+// The kernel's in6_ifreq, written out: its header clashes with the C library's.
+struct Ipv6Request {
+    in6_addr address;
+    std::uint32_t prefixLength;
+    int ifindex;
+};
+
+bool addIpv6(int sock6, const char* text) {
+    Ipv6Request req {};
+    if (::inet_pton(AF_INET6, text, &req.address) != 1) return false;
+    req.prefixLength = 64;
+    req.ifindex = static_cast<int>(::if_nametoindex(kIfname));
+    return ::ioctl(sock6, SIOCSIFADDR, &req) == 0;
+}
 
 // Runs in the child; the exit code names the first check that failed.
 int exercise(const FakeMachine& machine) {
-    if (::unshare(CLONE_NEWNET) != 0) return kSkip;
     const int tun = velmora::testing::openTun(kIfname);
     const int sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (tun < 0 || sock < 0) return kSkip;
@@ -70,20 +82,43 @@ int exercise(const FakeMachine& machine) {
     return 0;
 }
 
-TEST(RealInterface, TunNamedLikePppFollowsTheKernelsState) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a private network namespace";
+// An IPv6-only link: a link-local address is not enough, a global one is.
+int exerciseIpv6(const FakeMachine& machine) {
+    const int tun = velmora::testing::openTun(kIfname);
+    const int sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int sock6 = ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (tun < 0 || sock < 0 || sock6 < 0) return kSkip;
+    LinuxConnectionSource source(std::make_unique<KernelInterfaceStateReader>(), machine.paths(), nullptr, 0);
+    const auto seen = [&] {
+        const auto list = source.list();
+        return std::pair(source.status(list.firstHandle).connected, source.projectionAddress(list.firstHandle));
+    };
+    if (!setFlags(sock, IFF_UP) || !addIpv6(sock6, "fe80::7")) return kSkip;
+    if (seen().first) return 1;                                   // link-local only
+    if (!addIpv6(sock6, "2001:db8::7")) return kSkip;
+    if (seen() != std::pair(true, std::string("2001:db8::7"))) return 2; // learnt from the kernel's news
+    if (!setAddress(sock, "192.0.2.7")) return kSkip;
+    if (seen().second != "192.0.2.7") return 3;                   // IPv4 is shown first
+    return 0;
+}
+
+void runInPrivateNetwork(int (*exercise)(const FakeMachine&)) {
     FakeMachine machine;
     machine.process(3000, {"pppd", "call", "echt"});
     machine.tree.write(std::string("run/") + kIfname + ".pid", "3000\n");
+    const int result = velmora::testing::inPrivateNetwork([&] { return exercise(machine); });
+    if (result == kSkip) GTEST_SKIP() << "no private network namespace, TUN device or IPv6 allowed here";
+    EXPECT_EQ(result, 0) << "check " << result << " failed";
+}
 
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) ::_exit(exercise(machine));
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == kSkip) GTEST_SKIP() << "no private network namespace or TUN device allowed here";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "check " << WEXITSTATUS(status) << " failed";
+TEST(RealInterface, TunNamedLikePppFollowsTheKernelsState) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a private network namespace";
+    runInPrivateNetwork(exercise);
+}
+
+TEST(RealInterface, AnIpv6OnlyLinkCountsWithAnAddressBeyondTheLink) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a private network namespace";
+    runInPrivateNetwork(exerciseIpv6);
 }
 
 } // namespace

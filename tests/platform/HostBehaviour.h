@@ -405,4 +405,64 @@ TEST_P(HostBehaviour, TrayMessagesNeedTheOwnersIcon) {
               (std::vector<TrayMessage>{{ids::TrayIconId, "Gespeichert", "zelvar.log: geschrieben"}}));
 }
 
+TEST_P(HostBehaviour, TrayMenuIsRefreshedAsItOpensAndReportsEnabledChoicesUntilItsIconGoes) {
+    ProbeDialog dialog;
+    const int icon = ids::TrayIconId;
+    std::vector<TrayMenuItem> items{{1, "Anzeigen"}, {2, "Beim Anmelden starten", true}, {3, "Beenden", false, false, false}};
+    bool autostart = false;
+    dialog.onTrayMenuOpeningHook = [&](int) {
+        items[1].checked = autostart; // what the menu shows is read as it opens
+        host().setTrayMenu(icon, items);
+    };
+    run(dialog, {[&] {
+        EXPECT_FALSE(host().setTrayMenu(icon, items)) << "no icon yet";
+        host().trayNotify(dialog.self, TrayOp::Add, icon, ids::TrayIconResource, "Velmora");
+        EXPECT_TRUE(user().openTrayMenu(icon).empty()) << "no menu yet";
+        ASSERT_TRUE(host().setTrayMenu(icon, items));
+        autostart = true;
+        const std::vector<TrayMenuItem> shown = user().openTrayMenu(icon);
+        ASSERT_EQ(shown.size(), 3u);
+        EXPECT_EQ(shown[1], (TrayMenuItem{2, "Beim Anmelden starten", true, true, true}));
+        EXPECT_EQ(shown[2], items[2]);
+        user().chooseTrayMenuItem(icon, 2);
+        EXPECT_FALSE(user().openTrayMenu(icon).empty());
+        user().chooseTrayMenuItem(icon, 3); // disabled
+        user().chooseTrayMenuItem(icon, 9); // not there
+        user().chooseTrayMenuItem(icon, 1);
+        host().trayNotify(dialog.self, TrayOp::Delete, icon, ids::TrayIconResource, "Velmora");
+        EXPECT_TRUE(user().openTrayMenu(icon).empty());
+        user().chooseTrayMenuItem(icon, 1);
+        host().trayNotify(dialog.self, TrayOp::Add, icon, ids::TrayIconResource, "Velmora");
+        EXPECT_TRUE(user().openTrayMenu(icon).empty()) << "a new icon starts without a menu";
+    }, end(dialog)});
+    EXPECT_EQ(dialog.trayMenuChoices, (std::vector<std::pair<int, int>>{{icon, 2}, {icon, 1}}));
+    EXPECT_EQ(dialog.trayMenuOpenings, 6); // every choice opens the menu first
+}
+
+TEST_P(HostBehaviour, AModalRunOrQuestionBoxLiesAboveTheWindowsBeneathIt) {
+    ProbeDialog outer, inner;
+    std::vector<bool> seen;
+    outer.onCommandHook = [&](int id) {
+        if (id == Button) host().runModal(probeTemplate(), inner, outer.self);
+    };
+    inner.onCommandHook = [&](int id) {
+        if (id == AskButton) host().askYesNo(inner.self, "Sicher?", "Frage");
+    };
+    user().whileMessageBoxOpen([&] { seen = {host().hasModalAbove(outer.self), host().hasModalAbove(inner.self)}; });
+    run(outer, {[&] {
+                    EXPECT_FALSE(host().hasModalAbove(outer.self));
+                    user().click(outer.self, Button);
+                },
+                [&] {
+                    EXPECT_TRUE(host().hasModalAbove(outer.self));
+                    EXPECT_FALSE(host().hasModalAbove(inner.self));
+                    user().click(inner.self, AskButton);
+                    EXPECT_FALSE(host().hasModalAbove(inner.self)) << "the box has gone";
+                },
+                end(inner),
+                [&] { EXPECT_FALSE(host().hasModalAbove(outer.self)); },
+                end(outer)});
+    EXPECT_EQ(seen, (std::vector<bool>{true, true}));
+}
+
 } // namespace velmora::hosttest

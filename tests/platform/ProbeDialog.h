@@ -76,6 +76,9 @@ public:
     bool veto = false;
     std::function<void(int)> onCommandHook;
     std::function<void(int)> onTimerHook;
+    int trayMenuOpenings = 0;
+    std::vector<std::pair<int, int>> trayMenuChoices;
+    std::function<void(int)> onTrayMenuOpeningHook;
 
     void onInitDialog(WindowId window) override { self = window; }
     void onCommand(int commandId) override {
@@ -92,6 +95,11 @@ public:
         return 1;
     }
     bool onWindowPosChanging() override { return veto; }
+    void onTrayMenuOpening(int iconId) override {
+        ++trayMenuOpenings;
+        if (onTrayMenuOpeningHook) onTrayMenuOpeningHook(iconId);
+    }
+    void onTrayMenuChoice(int iconId, int itemId) override { trayMenuChoices.emplace_back(iconId, itemId); }
 
     long ticks(int timerId) const { return std::count(timerTicks.begin(), timerTicks.end(), timerId); }
 };

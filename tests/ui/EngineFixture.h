@@ -20,6 +20,13 @@
 
 namespace velmora::testing {
 
+// Counts the times the tray menu opened the history window.
+class CountingHistoryViewer : public HistoryViewer {
+public:
+    void open() override { ++opened; }
+    int opened = 0;
+};
+
 // Epoch milliseconds of a local time in the pinned zone (Europe/Berlin).
 inline std::int64_t localEpochMs(int year, int month, int day, int hour, int minute, int second) {
     return epochSecondsAt(year, month, day, hour, minute, second) * 1000;
@@ -35,12 +42,14 @@ inline std::string readFile(const std::string& path) {
 class Engine {
 public:
     // The program starts at the given local time (the poll timer is armed then).
-    explicit Engine(std::int64_t startEpochMs = localEpochMs(2026, 12, 9, 10, 29, 59))
+    // links: where the program learns of links; the scripted source when null.
+    explicit Engine(std::int64_t startEpochMs = localEpochMs(2026, 12, 9, 10, 29, 59), ConnectionSource* links = nullptr)
         : clock(startEpochMs, 7'000'000),
           host(clock),
           profile(dir.filePath("velmora.INI").toStdString()),
           log(dir.filePath("zelvar.log").toStdString()),
-          env{host, clock, source, facts, profile, log},
+          autostart(dir.filePath("config/autostart/velmora.desktop").toStdString(), "/usr/bin/velmora"),
+          env{host, clock, links ? *links : source, facts, profile, log, &history, &autostart},
           app(env) {}
 
     // Runs the program; the steps run in order inside its modal runs.
@@ -67,6 +76,8 @@ public:
     FixedSystemFacts facts;
     SettingsProfile profile;
     ConnectionLog log;
+    CountingHistoryViewer history;
+    AutostartEntry autostart;
     MonitorEnvironment env;
     MonitorApp app;
 };

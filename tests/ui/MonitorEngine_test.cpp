@@ -320,5 +320,38 @@ TEST(MonitorEngine, UserTariffFeeAndBandsApplyWhileConnected) {
     }});
 }
 
+TEST(MonitorEngine, AnotherLinkTakingFirstPlaceBetweenTwoPollsIsANewConnection) {
+    Engine e;
+    e.source.links = {ScriptedLink{"Erste", true, "modem", "/dev/ttyS0", "10.0.0.1"},
+                      ScriptedLink{"Zweite", false, "isdn", "/dev/ttyI0", ""}};
+    e.run({[&] {
+        e.seconds(1); // 10:30:00: the first link opens
+        e.seconds(95); // 10:31:35, two units
+        EXPECT_EQ(e.field(ConnectionCost), "0.24");
+        e.host.show(e.main(), ShowMode::Minimized);
+        // Between two polls the first link drops and the second comes up.
+        e.source.links.erase(e.source.links.begin());
+        e.source.links[0].connected = true;
+        e.source.links[0].address = "10.0.0.2";
+        e.seconds(1); // 10:31:36
+        EXPECT_EQ(e.field(ConnectionName), "Zweite");
+        EXPECT_EQ(e.field(DeviceType), "Digital Verbindung (ISDN)");
+        EXPECT_EQ(e.field(IpAddress), "10.0.0.2");
+        EXPECT_EQ(e.field(ConnectionCost), "0.12") << "the new connection's first unit, charged at once";
+        EXPECT_EQ(e.field(GrandTotal), "0.36");
+        EXPECT_EQ(e.field(TimeOnline), "00:00:00");
+        EXPECT_TRUE(e.host.isMinimized(e.main())) << "back from the tray as a task-bar button";
+        e.source.links[0].entryName = "Zweite umbenannt"; // same link, same handle: no new connection
+        e.seconds(10);
+        EXPECT_EQ(e.field(TimeOnline), "00:00:10");
+        e.host.pressEscape(e.main());
+    }});
+    EXPECT_EQ(e.logText(),
+              "[Von 9.12.2026 10:30:00 bis 9.12.2026 10:31:36]\n"
+              "Verbindungskosten=0.24\nGesamtkosten bis dato=0.24\n"
+              "[Von 9.12.2026 10:31:36 bis 9.12.2026 10:31:46]\n"
+              "Verbindungskosten=0.12\nGesamtkosten bis dato=0.36\n");
+}
+
 } // namespace
 } // namespace velmora::testing

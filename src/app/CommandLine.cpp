@@ -1,0 +1,207 @@
+#include "app/CommandLine.h"
+
+#include <algorithm>
+#include <ostream>
+#include <vector>
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+#include "history/Export.h"
+#include "platform/Version.h"
+
+namespace velmora {
+namespace {
+
+const QString kProgram = QStringLiteral("velmora");
+
+struct Options {
+    QCommandLineOption help{{"h", "help"}, "Zeigt diese Hilfe und endet."};
+    QCommandLineOption version{{"v", "version"}, "Zeigt die Versionsnummer und endet."};
+    QCommandLineOption report{"report", "Gibt die Kosten je Monat als Tabelle aus."};
+    QCommandLineOption csv{"csv", "Schreibt jede Verbindung als CSV in DATEI (\"-\": Standardausgabe).",
+                           "DATEI"};
+    QCommandLineOption month{"monat", "Nur die Verbindungen dieses Monats (zu --report oder --csv).", "JJJJ-MM"};
+    QCommandLineOption year{"jahr", "Nur die Verbindungen dieses Jahres (zu --report oder --csv).", "JJJJ"};
+    std::vector<const QCommandLineOption*> all() const { return {&help, &version, &report, &csv, &month, &year}; }
+};
+
+// Qt's own options, which QGuiApplication and QApplication take out of the
+// command line themselves; the desktop's session manager restarts a program
+// with "-session <id>". True for those that take the next argument as value.
+const std::vector<std::pair<QString, bool>>& qtOptions() {
+    static const std::vector<std::pair<QString, bool>> options{
+        {"platform", true}, {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
+        {"qwindowgeometry", true}, {"qwindowicon", true}, {"qwindowtitle", true}, {"session", true},
+        {"display", true}, {"geometry", true}, {"style", true}, {"stylesheet", true},
+        {"reverse", false}, {"widgetcount", false}, {"nograb", false}, {"dograb", false}, {"sync", false}};
+    return options;
+}
+
+QStringList withoutQtOptions(const QStringList& arguments) {
+    QStringList own;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        QString name = argument;
+        if (name.startsWith(QLatin1String("--"))) name.remove(0, 1);
+        const auto qt = std::find_if(qtOptions().begin(), qtOptions().end(),
+                                     [&name](const auto& option) { return name == "-" + option.first; });
+        if (i == 0 || qt == qtOptions().end()) {
+            own << argument;
+            continue;
+        }
+        if (qt->second) ++i; // its value
+    }
+    return own;
+}
+
+Invocation commandOnly(Command command) {
+    Invocation invocation;
+    invocation.command = command;
+    return invocation;
+}
+
+Invocation mistake(const std::string& what) {
+    Invocation invocation = commandOnly(Command::Mistake);
+    invocation.mistake = "velmora: " + what + " (velmora --help zeigt, was geht)";
+    return invocation;
+}
+
+std::string quoted(const QString& text) { return "„" + text.toStdString() + "“"; }
+
+// The argument as typed that named the unknown option.
+QString typedOption(const QStringList& arguments, const QString& name) {
+    for (const QString& argument : arguments) {
+        QString bare = argument.section(QLatin1Char('='), 0, 0);
+        while (bare.startsWith(QLatin1Char('-'))) bare.remove(0, 1);
+        if (bare == name && argument.startsWith(QLatin1Char('-'))) return argument.section(QLatin1Char('='), 0, 0);
+    }
+    return QStringLiteral("--") + name;
+}
+
+Invocation parseFailure(const QCommandLineParser& parser, const QStringList& arguments) {
+    if (!parser.unknownOptionNames().isEmpty())
+        return mistake("unbekannte Option " + quoted(typedOption(arguments, parser.unknownOptionNames().first())));
+    // The only other failure: an option that needs a value came last.
+    return mistake(arguments.last().toStdString() + " braucht einen Wert");
+}
+
+bool readPeriod(const QCommandLineParser& parser, const Options& o, Invocation& result) {
+    if (parser.isSet(o.month)) {
+        const auto match = QRegularExpression(QStringLiteral("^(\\d{4})-(\\d{2})$")).match(parser.value(o.month));
+        const int month = match.hasMatch() ? match.captured(2).toInt() : 0;
+        if (month < 1 || month > 12) {
+            result = mistake("--monat erwartet JJJJ-MM, etwa 2026-12");
+            return false;
+        }
+        result.period = Period::ofMonth(match.captured(1).toInt(), month);
+    }
+    if (parser.isSet(o.year)) {
+        const auto match = QRegularExpression(QStringLiteral("^\\d{4}$")).match(parser.value(o.year));
+        if (!match.hasMatch() || match.captured(0).toInt() == 0) {
+            result = mistake("--jahr erwartet JJJJ, etwa 2026");
+            return false;
+        }
+        result.period = Period::ofYear(match.captured(0).toInt());
+    }
+    return true;
+}
+
+Invocation interpret(const QCommandLineParser& parser, const Options& o) {
+    if (!parser.positionalArguments().isEmpty())
+        return mistake("unerwartetes Argument " + quoted(parser.positionalArguments().first()));
+    if (parser.isSet(o.help)) return commandOnly(Command::Help);
+    if (parser.isSet(o.version)) return commandOnly(Command::Version);
+    if (parser.isSet(o.report) && parser.isSet(o.csv)) return mistake("--report und --csv gehen nicht zusammen");
+    if (parser.isSet(o.month) && parser.isSet(o.year)) return mistake("--monat und --jahr gehen nicht zusammen");
+    const bool filtered = parser.isSet(o.month) || parser.isSet(o.year);
+    if (filtered && !parser.isSet(o.report) && !parser.isSet(o.csv))
+        return mistake("--monat und --jahr gelten nur zu --report oder --csv");
+    Invocation result;
+    if (!readPeriod(parser, o, result)) return result;
+    if (parser.isSet(o.report)) result.command = Command::Report;
+    if (parser.isSet(o.csv)) {
+        result.command = Command::Csv;
+        result.csvTarget = parser.value(o.csv).toStdString();
+        if (result.csvTarget.empty()) return mistake("--csv braucht eine Datei oder \"-\"");
+    }
+    return result;
+}
+
+void noteSkipped(const LogReadStats& stats, std::ostream& err) {
+    if (stats.skippedLines > 0)
+        err << "velmora: Hinweis: " << stats.skippedLines
+            << " Zeile(n) des Protokolls gehören zu keiner Verbindung und wurden übergangen\n";
+    if (stats.tornTail) err << "velmora: Hinweis: der letzte Eintrag des Protokolls ist unvollständig und fehlt\n";
+}
+
+int writeCsv(const std::string& target, const std::string& text, std::ostream& out, std::ostream& err) {
+    if (target == "-") {
+        out << text << std::flush;
+        if (out) return kExitOk;
+        err << "velmora: die CSV-Daten können nicht ausgegeben werden\n";
+        return kExitFailed;
+    }
+    const WriteResult saved = saveTextFile(target, text);
+    if (saved) return kExitOk;
+    err << "velmora: " << target << ": " << saved.reason << "\n";
+    return kExitFailed;
+}
+
+} // namespace
+
+Invocation parseCommandLine(const QStringList& arguments) {
+    const QStringList own = withoutQtOptions(arguments);
+    Options o;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const QCommandLineOption* option : o.all()) parser.addOption(*option);
+    if (!parser.parse(own.isEmpty() ? QStringList{kProgram} : own)) return parseFailure(parser, own);
+    return interpret(parser, o);
+}
+
+std::string helpText() {
+    std::string text =
+        "Aufruf: velmora [Optionen]\n"
+        "Überwacht die Wählverbindung und zählt ihre Telefongebühren. Ohne Optionen\n"
+        "öffnet sich das Fenster; die Optionen geben aus, was die Leitung gekostet hat,\n"
+        "ohne Fenster.\n\nOptionen:\n";
+    const Options options;
+    for (const QCommandLineOption* option : options.all()) {
+        QStringList names;
+        for (const QString& name : option->names()) names << (name.size() == 1 ? "-" : "--") + name;
+        QString left = "  " + names.join(QStringLiteral(", "));
+        if (!option->valueName().isEmpty()) left += " " + option->valueName();
+        text += left.leftJustified(22).toStdString() + " " + option->description().toStdString() + "\n";
+    }
+    return text +
+           "\nGelesen wird das Verbindungsprotokoll zelvar.log in $XDG_DATA_HOME/velmora\n"
+           "(meist ~/.local/share/velmora). Zeiten stehen in Ortszeit, Beträge mit Punkt\n"
+           "und zwei Nachkommastellen.\n"
+           "Rückgabewert: 0 bei Erfolg, 1 wenn das Protokoll, die Ausgabedatei oder die\n"
+           "Anzeige nicht zugänglich ist, 2 bei einem falschen Aufruf.\n";
+}
+
+int runCommand(const Invocation& invocation, const CommandInputs& inputs, std::ostream& out, std::ostream& err) {
+    switch (invocation.command) {
+    case Command::Help: out << helpText(); return out ? kExitOk : kExitFailed;
+    case Command::Version: out << "Velmora " << kVersion << "\n"; return out ? kExitOk : kExitFailed;
+    case Command::Mistake: err << invocation.mistake << "\n"; return kExitMisused;
+    case Command::Monitor: return kExitMisused; // not a command of its own
+    case Command::Report:
+    case Command::Csv: break;
+    }
+    const HistoryRead read = readHistory(inputs.logPath);
+    if (!read.ok) {
+        err << "velmora: " << inputs.logPath << ": " << read.reason << "\n";
+        return kExitFailed;
+    }
+    noteSkipped(read.history.stats, err);
+    if (invocation.command == Command::Csv)
+        return writeCsv(invocation.csvTarget, csvText(read.history.rowsOf(invocation.period)), out, err);
+    out << monthlyReport(read.history, invocation.period, inputs.currency) << std::flush;
+    return out ? kExitOk : kExitFailed;
+}
+
+} // namespace velmora
