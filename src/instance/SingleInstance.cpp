@@ -1,6 +1,7 @@
 #include "instance/SingleInstance.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <thread>
 
 #include <QCryptographicHash>
@@ -58,6 +59,11 @@ bool SingleInstance::claimOrBringForward(std::chrono::milliseconds patience) {
     for (;;) {
         if (lock_.tryLock()) {
             listen();
+            return true;
+        }
+        if (lock_.error() != 0) {
+            std::fprintf(stderr, "velmora: %s kann nicht angelegt werden; eine zweite Kopie wird nicht erkannt.\n",
+                         lock_.path().c_str());
             return true;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());

@@ -34,7 +34,9 @@ public:
     // True when this process is now the folder's one meter. Otherwise asks the
     // running copy to come forward and returns false; should that copy end
     // meanwhile, this process takes over instead. Waits at most `patience`
-    // for a copy that is still starting up.
+    // for a copy that is still starting up. A lock that cannot be made at all
+    // (no data folder can be had) says nothing of another copy: this process
+    // meters then, and says so on stderr.
     bool claimOrBringForward(std::chrono::milliseconds patience = std::chrono::milliseconds(3000));
     // The meter's answer to a second start; runs in the Qt event loop.
     void onComeForward(std::function<void()> handler) { comeForward_ = std::move(handler); }

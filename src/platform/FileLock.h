@@ -8,7 +8,7 @@
 namespace velmora {
 
 // Creates the folder and its missing parents, each new one 0700 (private to
-// the user). True when the folder exists afterwards.
+// the user). True when the folder exists afterwards; else errno says why.
 bool makePrivateFolders(const std::string& folder);
 
 class FileLock {
@@ -25,11 +25,15 @@ public:
     bool tryLock();
     void release();
     bool held() const { return fd_ >= 0; }
+    // Why the last tryLock failed: 0 when another holder has the lock, else
+    // the errno of making or opening the lock file.
+    int error() const { return error_; }
     const std::string& path() const { return path_; }
 
 private:
     std::string path_;
     int fd_ = -1;
+    int error_ = 0;
 };
 
 } // namespace velmora

@@ -151,6 +151,15 @@ TEST_F(SingleInstanceTest, AHolderThatDoesNotAnswerStillKeepsTheSecondStartOut) 
     EXPECT_EQ(second.exitStatus(), 0);
 }
 
+// A data folder that cannot be made says nothing of another copy: not being
+// able to meter at all would be worse than the slim chance of two meters.
+TEST_F(SingleInstanceTest, WithoutALockFileTheStartStillMeters) {
+    QFile blocking(QString::fromStdString(folder()));
+    ASSERT_TRUE(blocking.open(QIODevice::WriteOnly)); // a file where the folder should be
+    Probe first(folder() + "/velmora", runtime());
+    EXPECT_EQ(first.nextLine(), "meter");
+}
+
 TEST_F(SingleInstanceTest, TheLockIsPrivateAndTheFolderIsMadePrivate) {
     Probe first(folder("neu/velmora"), runtime());
     ASSERT_EQ(first.nextLine(), "meter");
