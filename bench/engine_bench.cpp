@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 
 #include "platform/InMemoryHost.h"
 #include "app/MonitorApp.h"
@@ -16,7 +17,20 @@ namespace {
 
 std::int64_t wednesdayLateMs() { return epochSecondsAt(2026, 12, 9, 23, 0, 0) * 1000; }
 
-void runPollTicks(benchmark::State& state, int zone) {
+// Hand-edited bulk after the tariff: notes in sections of their own, with
+// comments between, up to `bytes`.
+void appendNotes(const std::string& path, std::size_t bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    const std::string text = "von Hand eingefuegt, damit die Datei gross wird; Zeile um Zeile";
+    for (std::size_t written = 0, i = 0; written < bytes; ++i) {
+        const std::string block = "; Notiz " + std::to_string(i) + "\n[Notiz-" + std::to_string(i) + "]\nText=" + text +
+                                  "\nNummer=" + std::to_string(i) + "\n";
+        out << block;
+        written += block.size();
+    }
+}
+
+void runPollTicks(benchmark::State& state, int zone, std::size_t paddingBytes = 0) {
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
     QTemporaryDir dir;
@@ -32,11 +46,16 @@ void runPollTicks(benchmark::State& state, int zone) {
         saveUserTariff(profile, tariff);
     }
     profile.writeInt("Standard", "Tarifzone", zone);
+    if (paddingBytes > 0) appendNotes(profile.path(), paddingBytes);
     source.up("Benchmark");
     MonitorApp app({host, clock, source, facts, profile, log});
     host.script({[&] {
         host.advance(1000); // the connection opens
+        host.advance(1000);
+        const std::uint64_t parsesBefore = profile.parsesOfFile();
         for (auto _ : state) host.advance(1000);
+        // The file is unchanged throughout: a tick must never parse it again.
+        state.counters["parses_during_ticks"] = static_cast<double>(profile.parsesOfFile() - parsesBefore);
         host.pressEscape(app.mainWindow()->window());
     }});
     app.runMainDialog();
@@ -45,8 +64,15 @@ void runPollTicks(benchmark::State& state, int zone) {
 void BM_PollTickBuiltInZone(benchmark::State& state) { runPollTicks(state, City); }
 void BM_PollTickUserTariff24Bands(benchmark::State& state) { runPollTicks(state, UserDefined); }
 
+// The same with 100 MB of notes in the profile: parsed once when it changes,
+// so a tick costs about what it costs with a small profile.
+void BM_PollTickUserTariff24Bands100MBProfile(benchmark::State& state) {
+    runPollTicks(state, UserDefined, 100u * 1024 * 1024);
+}
+
 BENCHMARK(BM_PollTickBuiltInZone)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PollTickUserTariff24Bands)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PollTickUserTariff24Bands100MBProfile)->Unit(benchmark::kMicrosecond)->Iterations(20000);
 
 } // namespace
 } // namespace velmora

@@ -1,5 +1,6 @@
 // Persistence costs: one profile read as the tariff model does it many times a
-// second, and one log record written to a log that has grown long.
+// second, one log record written to a log that has grown long, and the one
+// parse a change of a huge hand-edited profile costs.
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include "store/ConnectionLog.h"
+#include "store/IniText.h"
 #include "store/SettingsProfile.h"
 #include "store/UserTariff.h"
 
@@ -40,6 +42,30 @@ void BM_ProfileReadString(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ProfileReadString);
+
+// 100 MB of notes in sections of their own, comments between, as a profile
+// edited by hand might grow.
+const std::string& hugeProfileText() {
+    static const std::string text = [] {
+        std::string t = "[Standard]\nKosten=125.40\nTarifzone=4\n";
+        for (std::size_t i = 0; t.size() < 100u * 1024 * 1024; ++i) {
+            t += "; Notiz " + std::to_string(i) + "\n[Notiz-" + std::to_string(i) +
+                 "]\nText=von Hand eingefuegt, damit die Datei gross wird; Zeile um Zeile\nNummer=" +
+                 std::to_string(i) + "\n";
+        }
+        return t;
+    }();
+    return text;
+}
+
+void BM_ParseOf100MBProfile(benchmark::State& state) {
+    const std::string& text = hugeProfileText();
+    for (auto _ : state) {
+        velmora::ini::Index index(text);
+        benchmark::DoNotOptimize(index.findValue("Standard", "Kosten"));
+    }
+}
+BENCHMARK(BM_ParseOf100MBProfile)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 LocalTime momentOf(int minutes) {
     LocalTime t;

@@ -1,5 +1,6 @@
-// Profile files of arbitrary bytes: reading never fails, and a write changes
-// exactly the written key: it reads back as written, every other key as before.
+// Profile files of arbitrary bytes: reading never fails, the parsed index
+// answers as the line scan does, and a write changes exactly the written key:
+// it reads back as written, every other key as before.
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "store/IniText.h"
 #include "store/SettingsProfile.h"
 
 namespace {
@@ -70,6 +72,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!file) std::abort();
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
+
+    const velmora::ini::Index index(bytes);
+    for (const Name& name : kNames) {
+        if (index.findValue(name.section, name.key) != velmora::ini::findValue(bytes, name.section, name.key))
+            std::abort();
+    }
+    if (size >= 3) { // one-letter names picked by the input, which it can easily contain
+        const std::string section(1, static_cast<char>(data[1]));
+        const std::string key(1, static_cast<char>(data[2]));
+        if (index.findValue(section, key) != velmora::ini::findValue(bytes, section, key)) std::abort();
+    }
 
     velmora::SettingsProfile profile(profilePath());
     std::vector<std::string> before = readAllNames(profile);

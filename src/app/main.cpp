@@ -15,6 +15,7 @@
 #include "monitor/LinuxConnectionSource.h"
 #include "monitor/LinuxSystemFacts.h"
 #include "store/DataPaths.h"
+#include "store/ProfileFile.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ int runMonitor(int argc, char* argv[]) {
     // One meter per data folder: a second start brings the running window forward and ends.
     velmora::SingleInstance instance(directory);
     if (!instance.claimOrBringForward()) return velmora::kExitOk;
+    velmora::profile_file::removeOrphanTemps(directory); // what writers killed earlier left behind
     const std::string executable = QCoreApplication::applicationFilePath().toStdString();
     velmora::SettingsProfile profile(directory + "/" + velmora::profileFileName(executable));
     velmora::ConnectionLog log(logPath());

@@ -190,6 +190,61 @@ std::optional<std::string_view> findValue(std::string_view text, std::string_vie
     return std::nullopt;
 }
 
+namespace {
+
+// FNV-1a over the lower-cased bytes: names match without regard to ASCII case.
+std::uint64_t nameHash(std::string_view name) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (char c : name) hash = (hash ^ static_cast<unsigned char>(asciiLower(c))) * 1099511628211ULL;
+    return hash;
+}
+
+std::uint64_t entryHash(std::size_t section, std::string_view key) {
+    return nameHash(key) ^ (static_cast<std::uint64_t>(section) + 1) * 0x9E3779B97F4A7C15ULL;
+}
+
+} // namespace
+
+Index::Index(std::string text) : text_(std::move(text)) {
+    const std::string_view all(text_);
+    for (LineScanner lines(all); !lines.atEnd();) {
+        Line line = lines.next();
+        ParsedLine parsed = parseLine(all.substr(line.begin, line.end - line.begin), !sections_.empty());
+        if (parsed.kind == LineKind::Section) {
+            sectionsByName_.push_back({nameHash(parsed.name), sections_.size()});
+            sections_.push_back({parsed.name, entries_.size()});
+        } else if (!sections_.empty() && parsed.kind == LineKind::Entry) {
+            entriesByName_.push_back({entryHash(sections_.size() - 1, parsed.name), entries_.size()});
+            entries_.push_back({parsed.name, parsed.value});
+        }
+    }
+    std::sort(sectionsByName_.begin(), sectionsByName_.end());
+    std::sort(entriesByName_.begin(), entriesByName_.end());
+}
+
+std::optional<std::size_t> Index::firstSectionNamed(std::string_view name) const {
+    const ByHash from{nameHash(name), 0};
+    for (auto it = std::lower_bound(sectionsByName_.begin(), sectionsByName_.end(), from);
+         it != sectionsByName_.end() && it->hash == from.hash; ++it) {
+        if (sameName(sections_[it->at].name, name)) return it->at;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string_view> Index::findValue(std::string_view section, std::string_view key) const {
+    const std::optional<std::size_t> found = firstSectionNamed(trimmed(section));
+    if (!found) return std::nullopt;
+    key = trimmed(key);
+    const std::size_t first = sections_[*found].firstEntry;
+    const std::size_t end = *found + 1 < sections_.size() ? sections_[*found + 1].firstEntry : entries_.size();
+    const ByHash from{entryHash(*found, key), 0};
+    for (auto it = std::lower_bound(entriesByName_.begin(), entriesByName_.end(), from);
+         it != entriesByName_.end() && it->hash == from.hash; ++it) {
+        if (it->at >= first && it->at < end && sameName(entries_[it->at].key, key)) return entries_[it->at].value;
+    }
+    return std::nullopt;
+}
+
 std::string cookedValue(std::string_view raw, std::size_t maxBytes) {
     raw = raw.substr(0, raw.find('\0'));
     if (raw.size() >= 2 && isQuote(raw.front()) && raw.back() == raw.front()) {

@@ -8,6 +8,7 @@
 // and values are trimmed of blanks and tabs, and the first of duplicate
 // sections or keys is the one that counts. Lines end in LF, CRLF or CR.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,47 @@ namespace velmora::ini {
 // section or key is missing.
 std::optional<std::string_view> findValue(std::string_view text, std::string_view section,
                                           std::string_view key);
+
+// The whole text parsed once, for a reader that looks up many keys of one
+// state of a file (a huge hand-edited profile must not be scanned per key).
+// Gives exactly findValue's answers: the first section of a name, the first
+// key of a name within it. Names are found by hash in sorted arrays rather
+// than hash maps: building those costs a fraction of the time and memory for
+// a file of millions of lines.
+class Index {
+public:
+    explicit Index(std::string text);
+    Index(const Index&) = delete; // the index points into its own text
+    Index& operator=(const Index&) = delete;
+
+    const std::string& text() const { return text_; }
+    std::optional<std::string_view> findValue(std::string_view section, std::string_view key) const;
+
+private:
+    struct Section {
+        std::string_view name;
+        std::size_t firstEntry; // its entries run to the next section's first
+    };
+    struct Entry {
+        std::string_view key;
+        std::string_view value;
+    };
+    struct ByHash { // sorted by hash, then by position in the file
+        std::uint64_t hash;
+        std::size_t at;
+        bool operator<(const ByHash& other) const {
+            return hash != other.hash ? hash < other.hash : at < other.at;
+        }
+    };
+
+    std::optional<std::size_t> firstSectionNamed(std::string_view name) const;
+
+    std::string text_;
+    std::vector<Section> sections_; // in file order, repeated names included
+    std::vector<Entry> entries_;    // in file order
+    std::vector<ByHash> sectionsByName_;
+    std::vector<ByHash> entriesByName_; // hash of the section's position and the key
+};
 
 // A value as the reader sees it: one pair of matching quotes dropped, cut at a
 // NUL byte, at most `maxBytes` bytes without splitting a UTF-8 sequence.

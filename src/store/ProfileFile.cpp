@@ -1,104 +1,135 @@
 #include "store/ProfileFile.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <thread>
+#include <set>
+#include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "store/AtomicFile.h"
+#include "store/DataPaths.h"
+#include "store/FileLock.h"
 
 namespace velmora::profile_file {
 namespace {
 
 // A writer gives up rather than write unlocked after this long.
 constexpr std::chrono::milliseconds kLockWait{5000};
-constexpr std::chrono::milliseconds kMaxPollInterval{16};
 
-QString qtPath(const std::string& path) { return QString::fromStdString(path); }
+// 0, or the errno; a missing file reads as empty.
+int readInto(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? 0 : errno;
+    const int error = readToEnd(fd, bytes);
+    ::close(fd);
+    return error;
+}
 
-// An advisory lock (flock) on the sidecar file "<file>.lock". The kernel drops
-// it when its holder dies, so a writer killed mid-write never leaves a stale
-// lock behind; the sidecar file itself stays and is never deleted, so that
-// every writer always locks the same inode.
-class SidecarLock {
-public:
-    explicit SidecarLock(const std::string& filePath) {
-        const std::string lockPath = filePath + ".lock";
-        fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        held_ = fd_ >= 0 && acquire();
+std::vector<std::string> namesIn(const std::string& directory) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(directory.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = ::readdir(dir)) names.emplace_back(entry->d_name);
+    ::closedir(dir);
+    return names;
+}
+
+// Only a plain file of our own: never a link, a folder or another user's file.
+bool removeIfOurs(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+           ::unlink(path.c_str()) == 0;
+}
+
+// The caller holds the file's lock: no live writer has a temporary of it.
+int removeTempsOf(const std::string& file) {
+    const std::string folder = folderOf(file);
+    const std::string name = fileNameOf(file);
+    int removed = 0;
+    for (const std::string& entry : namesIn(folder)) {
+        if (atomic_file::targetOfTemporary(entry) == name) removed += removeIfOurs(folder + "/" + entry);
     }
-    ~SidecarLock() {
-        if (fd_ >= 0) ::close(fd_); // closing releases the lock
-    }
-    SidecarLock(const SidecarLock&) = delete;
-    SidecarLock& operator=(const SidecarLock&) = delete;
-    bool held() const { return held_; }
+    return removed;
+}
 
-private:
-    // Polled at short intervals: a blocking wait could not time out.
-    bool acquire() {
-        const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-        std::chrono::milliseconds interval{1};
-        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            if (errno != EWOULDBLOCK && errno != EINTR) return false;
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(interval);
-            interval = std::min(interval * 2, kMaxPollInterval);
-        }
-        return true;
-    }
+WriteResult lockFailure(const SidecarLock& lock) {
+    if (lock.openError() != 0) return WriteResult::failed(atomic_file::reasonFor(lock.openError()));
+    return WriteResult::failed("die Datei ist von einem anderen Programm gesperrt");
+}
 
-    int fd_ = -1;
-    bool held_ = false;
-};
-
-bool writeWhole(const QString& path, std::string_view bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const auto size = static_cast<qint64>(bytes.size());
-    if (file.write(bytes.data(), size) != size) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit(); // flushes to disk, then renames over the old file
+// Makes the folder, takes the lock, clears this file's orphans, then runs `body`.
+WriteResult withFileLocked(const std::string& path, const std::function<WriteResult(const std::string&)>& body) {
+    const std::string file = atomic_file::resolvedPath(path);
+    if (const int error = makePrivateFolder(folderOf(file)))
+        return WriteResult::failed("der Ordner kann nicht angelegt werden: " + atomic_file::reasonFor(error));
+    SidecarLock lock(file, kLockWait);
+    if (!lock.held()) return lockFailure(lock);
+    removeTempsOf(file);
+    return body(file);
 }
 
 } // namespace
 
-std::optional<QByteArray> readAll(const std::string& path) {
-    QFile file(qtPath(path));
-    if (!file.exists()) return QByteArray();
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return std::nullopt;
+int readToEnd(int fd, std::string& bytes) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes.reserve(bytes.size() + static_cast<std::size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) return 0;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+std::optional<std::string> readAll(const std::string& path) {
+    std::string bytes;
+    if (readInto(path, bytes) != 0) return std::nullopt;
     return bytes;
 }
 
 WriteResult rewrite(const std::string& path, const std::function<std::string(std::string_view)>& edit) {
-    const QString file = qtPath(path);
-    if (!QDir().mkpath(QFileInfo(file).absolutePath()))
-        return WriteResult::failed("der Ordner kann nicht angelegt werden");
-    SidecarLock lock(path);
-    if (!lock.held()) return WriteResult::failed("die Datei ist von einem anderen Programm gesperrt");
-    std::optional<QByteArray> current = readAll(path);
-    if (!current) return WriteResult::failed("die Datei kann nicht gelesen werden");
-    const std::string updated = edit(std::string_view(current->constData(), current->size()));
-    if (!writeWhole(file, updated)) return WriteResult::failed("die Datei kann nicht geschrieben werden");
-    return WriteResult::done();
+    return withFileLocked(path, [&edit](const std::string& file) {
+        std::string current;
+        if (const int error = readInto(file, current))
+            return WriteResult::failed("die Datei kann nicht gelesen werden: " + atomic_file::reasonFor(error));
+        return atomic_file::replace(file, edit(current));
+    });
+}
+
+WriteResult replaceWhole(const std::string& path, std::string_view bytes) {
+    return withFileLocked(path, [bytes](const std::string& file) { return atomic_file::replace(file, bytes); });
 }
 
 bool remove(const std::string& path) {
-    const QString file = qtPath(path);
-    if (!QFileInfo::exists(file)) return false;
-    SidecarLock lock(path);
-    return lock.held() && QFile::remove(file);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return false;
+    SidecarLock lock(atomic_file::resolvedPath(path), kLockWait);
+    return lock.held() && ::unlink(path.c_str()) == 0;
+}
+
+int removeOrphanTemps(const std::string& directory) {
+    std::set<std::string> files;
+    for (const std::string& entry : namesIn(directory)) {
+        if (std::optional<std::string> target = atomic_file::targetOfTemporary(entry)) files.insert(*target);
+    }
+    int removed = 0;
+    for (const std::string& name : files) {
+        const std::string file = directory + "/" + name;
+        // Every writer makes the lock file before its temporary and holds the
+        // lock while the temporary exists: without a lock file the name is not ours.
+        SidecarLock lock(file, std::chrono::milliseconds(0), SidecarLock::Create::Never);
+        if (lock.held()) removed += removeTempsOf(file);
+    }
+    return removed;
 }
 
 } // namespace velmora::profile_file

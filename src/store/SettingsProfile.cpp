@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "store/IniText.h"
+#include "store/ProfileCache.h"
 #include "store/ProfileFile.h"
 
 namespace velmora {
@@ -13,16 +14,9 @@ namespace {
 // What the old fixed 4096-byte buffer held, without its terminating zero.
 constexpr std::size_t kMaxValueBytes = 4095;
 
-std::optional<std::string> storedText(const std::string& path, const std::string* frozenText,
-                                      std::string_view section, std::string_view key) {
-    std::optional<QByteArray> bytes;
-    if (!frozenText) {
-        bytes = profile_file::readAll(path);
-        if (!bytes) return std::nullopt;
-    }
-    const std::string_view text =
-        frozenText ? std::string_view(*frozenText) : std::string_view(bytes->constData(), bytes->size());
-    std::optional<std::string_view> raw = ini::findValue(text, section, key);
+std::optional<std::string> cookedText(const ini::Index& state, std::string_view section,
+                                      std::string_view key) {
+    std::optional<std::string_view> raw = state.findValue(section, key);
     if (!raw) return std::nullopt;
     return ini::cookedValue(*raw, kMaxValueBytes);
 }
@@ -43,30 +37,36 @@ int leadingInt(std::string_view text) {
 
 } // namespace
 
+SettingsProfile::SettingsProfile(std::string path)
+    : path_(std::move(path)), cache_(std::make_shared<ProfileCache>(path_)) {}
+
+std::shared_ptr<const ini::Index> SettingsProfile::state() const {
+    return frozen_ ? frozen_ : cache_->current();
+}
+
 SettingsProfile SettingsProfile::snapshot() const {
-    if (frozenText_) return *this;
-    SettingsProfile copy(path_);
-    // A file that cannot be read reads as missing, as every live read would.
-    std::optional<QByteArray> bytes = profile_file::readAll(path_);
-    copy.frozenText_ = std::make_shared<const std::string>(bytes ? bytes->toStdString() : std::string());
+    SettingsProfile copy = *this;
+    copy.frozen_ = state();
     return copy;
 }
 
+std::uint64_t SettingsProfile::parsesOfFile() const { return cache_->parses(); }
+
 int SettingsProfile::readInt(std::string_view section, std::string_view key,
                              int defaultValue) const {
-    std::optional<std::string> text = storedText(path_, frozenText_.get(), section, key);
+    std::optional<std::string> text = cookedText(*state(), section, key);
     if (!text || text->empty()) return defaultValue;
     return leadingInt(*text);
 }
 
 std::string SettingsProfile::readString(std::string_view section, std::string_view key,
                                         std::string_view defaultValue) const {
-    std::optional<std::string> text = storedText(path_, frozenText_.get(), section, key);
+    std::optional<std::string> text = cookedText(*state(), section, key);
     return text ? std::move(*text) : std::string(defaultValue);
 }
 
-void SettingsProfile::writeInt(std::string_view section, std::string_view key, int value) {
-    writeString(section, key, std::to_string(value));
+WriteResult SettingsProfile::writeInt(std::string_view section, std::string_view key, int value) {
+    return writeString(section, key, std::to_string(value));
 }
 
 WriteResult SettingsProfile::writeString(std::string_view section, std::string_view key,
@@ -76,7 +76,7 @@ WriteResult SettingsProfile::writeString(std::string_view section, std::string_v
 
 WriteResult SettingsProfile::writeStrings(
     std::string_view section, const std::vector<std::pair<std::string, std::string>>& keyValues) {
-    frozenText_.reset();
+    frozen_.reset();
     if (!ini::isWritableSectionName(section)) return WriteResult::failed("ungültiger Abschnittsname");
     ini::KeyValues stored;
     stored.reserve(keyValues.size());
@@ -85,9 +85,11 @@ WriteResult SettingsProfile::writeStrings(
         stored.emplace_back(ini::trimmedName(key), ini::storedValue(value));
     }
     const std::string sectionName = ini::trimmedName(section);
-    return profile_file::rewrite(path_, [&](std::string_view text) {
+    WriteResult result = profile_file::rewrite(path_, [&](std::string_view text) {
         return ini::withKeysWritten(text, sectionName, stored);
     });
+    cache_->invalidate(); // the rename gives the file a new inode anyway
+    return result;
 }
 
 } // namespace velmora

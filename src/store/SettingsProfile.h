@@ -1,5 +1,7 @@
 #pragma once
-// An INI-form file read and written key by key, every call going to the file.
+// An INI-form file read and written key by key. Every read sees the file as it
+// is now: its parsed state is kept only while the file is unchanged (one stat()
+// per read, see store/ProfileCache.h), and every write goes to the file.
 //
 // Written here rather than taken from a library: the program relies on the
 // private-profile conventions (names match without regard to case, the first
@@ -15,6 +17,7 @@
 // everywhere in these files (" 90" reads back as "90"). A writer waits up to five
 // seconds for the sidecar lock "<file>.lock" and fails rather than write unlocked.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,15 +28,23 @@
 
 namespace velmora {
 
+class ProfileCache;
+namespace ini {
+class Index;
+}
+
 class SettingsProfile {
 public:
-    explicit SettingsProfile(std::string path) : path_(std::move(path)) {}
+    explicit SettingsProfile(std::string path);
     const std::string& path() const { return path_; }
 
-    // The same profile whose reads all come from one read of the file, made
-    // now: for a reader that needs many keys of one moment (the tariff model,
-    // once a second). A write goes to the file and makes the copy live again.
+    // The same profile whose reads all come from the file's state of now: for
+    // a reader that needs many keys of one moment (the tariff model, once a
+    // second). A write goes to the file and makes the copy live again.
     SettingsProfile snapshot() const;
+    // How often the file has been parsed (by this object and its copies), for
+    // tests and benchmarks.
+    std::uint64_t parsesOfFile() const;
 
     // The key's integer: optional blanks, optional sign, leading decimal digits
     // (saturated to the int range); 0 when the text starts otherwise; the default
@@ -45,7 +56,7 @@ public:
                            std::string_view defaultValue) const;
 
     // "%d" of the value, written as by writeString.
-    void writeInt(std::string_view section, std::string_view key, int value);
+    WriteResult writeInt(std::string_view section, std::string_view key, int value);
     // Replaces the key's value in place, or adds the key at the end of its
     // section, adding the section at the end of the file. Crash-safe (the file
     // is replaced whole) and locked against other processes writing the same
@@ -57,8 +68,11 @@ public:
                              const std::vector<std::pair<std::string, std::string>>& keyValues);
 
 private:
+    std::shared_ptr<const ini::Index> state() const;
+
     std::string path_;
-    std::shared_ptr<const std::string> frozenText_; // set only in a snapshot
+    std::shared_ptr<ProfileCache> cache_; // shared by copies: the same file
+    std::shared_ptr<const ini::Index> frozen_; // set only in a snapshot
 };
 
 } // namespace velmora

@@ -79,8 +79,9 @@ void walkBuiltInTable(int zone, CalendarSeconds now, const LocalTime& t, UnitLen
 // usable unit length would arm a zero-period timer, so it is passed over.
 void walkUserBands(CalendarSeconds now, const LocalTime& t, const SettingsProfile& profile,
                    UnitLengthReceiver& receiver) {
-    // One read of the file per evaluation: fresh every tick, and one consistent
-    // state even while another copy of the program rewrites the tariff.
+    // One state of the file per evaluation: fresh every tick (a changed file is
+    // read again, an unchanged one is not), and consistent even while another
+    // copy of the program rewrites the tariff.
     const SettingsProfile stored = profile.snapshot();
     const BandList list = isHolidayListDay(stored, t.dayOfWeek) ? BandList::Holiday : BandList::Weekday;
     for (const TariffBand& band : loadBandList(stored, list)) {

@@ -64,9 +64,13 @@ TEST(MonitorSafekeeping, WithoutANotificationAreaTheUserIsToldOnStderr) {
         e.host.pressEscape(e.main());
     }});
     const std::string told = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(told, "velmora: Gesamtkosten nicht gespeichert: " + e.profile.path() +
-                        ": die Datei kann nicht gelesen werden. Velmora behält sie und versucht es jede Sekunde "
-                        "wieder.\n");
+    // One line: the file, the store's reason, what happens now.
+    const std::string head = "velmora: Gesamtkosten nicht gespeichert: " + e.profile.path() + ": ";
+    const std::string tail = ". Velmora behält sie und versucht es jede Sekunde wieder.\n";
+    EXPECT_EQ(told.rfind(head, 0), 0u) << told;
+    ASSERT_GT(told.size(), head.size() + tail.size());
+    EXPECT_EQ(told.substr(told.size() - tail.size()), tail);
+    EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1);
     EXPECT_TRUE(e.host.trayMessages().empty());
 }
 
