@@ -11,10 +11,12 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 
+#include "store/DataPaths.h"
+
 namespace velmora {
 namespace {
 
-constexpr const char* kLockName = "velmora.lock";
+constexpr const char* kLockedName = "velmora"; // its sidecar lock is "velmora.lock"
 const QByteArray kRequest = "forward\n";
 const QByteArray kAnswer = "ok\n";
 constexpr qint64 kMaxLine = 64;
@@ -22,7 +24,7 @@ constexpr qint64 kMaxLine = 64;
 // Named after the data folder, so that each folder has its own meter. The
 // folder is made first: its canonical name (symbolic links resolved) needs it.
 QString socketPathFor(const std::string& dataFolder) {
-    makePrivateFolders(dataFolder);
+    makePrivateFolder(dataFolder);
     const QString folder = QFileInfo(QString::fromStdString(dataFolder)).absoluteFilePath();
     const QString canonical = QFileInfo(folder).canonicalFilePath();
     const QByteArray digest =
@@ -50,20 +52,23 @@ void answer(QLocalSocket* socket, const std::function<void()>& comeForward) {
 } // namespace
 
 SingleInstance::SingleInstance(const std::string& dataFolder)
-    : lock_(dataFolder + "/" + kLockName), socketPath_(socketPathFor(dataFolder)) {}
+    : lockedFile_(dataFolder + "/" + kLockedName), socketPath_(socketPathFor(dataFolder)) {}
 
 SingleInstance::~SingleInstance() = default;
 
 bool SingleInstance::claimOrBringForward(std::chrono::milliseconds patience) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
-        if (lock_.tryLock()) {
+        lock_.emplace(lockedFile_, std::chrono::milliseconds(0));
+        if (lock_->held()) {
             listen();
             return true;
         }
-        if (lock_.error() != 0) {
-            std::fprintf(stderr, "velmora: %s kann nicht angelegt werden; eine zweite Kopie wird nicht erkannt.\n",
-                         lock_.path().c_str());
+        const int cannotLock = lock_->openError();
+        lock_.reset();
+        if (cannotLock != 0) {
+            std::fprintf(stderr, "velmora: %s.lock kann nicht angelegt werden; eine zweite Kopie wird nicht erkannt.\n",
+                         lockedFile_.c_str());
             return true;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());

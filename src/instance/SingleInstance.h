@@ -14,11 +14,12 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QString>
 
-#include "platform/FileLock.h"
+#include "store/FileLock.h"
 
 class QLocalServer;
 
@@ -41,14 +42,15 @@ public:
     // The meter's answer to a second start; runs in the Qt event loop.
     void onComeForward(std::function<void()> handler) { comeForward_ = std::move(handler); }
 
-    bool isMeter() const { return lock_.held(); }
+    bool isMeter() const { return lock_.has_value(); }
     const QString& socketPath() const { return socketPath_; }
 
 private:
     void listen();
     bool askToComeForward(std::chrono::milliseconds wait);
 
-    FileLock lock_;
+    std::string lockedFile_;          // the lock is the sidecar of it: "velmora.lock"
+    std::optional<SidecarLock> lock_; // set while held
     QString socketPath_;
     std::unique_ptr<QLocalServer> server_;
     std::function<void()> comeForward_;

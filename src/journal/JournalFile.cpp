@@ -11,7 +11,8 @@
 
 #include <QCryptographicHash>
 
-#include "journal/SystemErrorText.h"
+#include "store/AtomicFile.h"
+#include "store/DataPaths.h"
 
 namespace velmora {
 namespace {
@@ -74,30 +75,34 @@ int writeAllAt(int fd, const char* data, std::size_t size, off_t offset) {
 }
 
 int syncFolderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return errno;
     const int error = ::fsync(fd) == 0 ? 0 : errno;
     ::close(fd);
     return error;
 }
 
-WriteResult failedWith(int error) { return WriteResult::failed(systemErrorText(error)); }
+WriteResult failedWith(int error) { return WriteResult::failed(atomic_file::reasonFor(error)); }
 
 } // namespace
 
-JournalFile::JournalFile(std::string path) : path_(std::move(path)), lock_(path_ + ".lock") {}
+JournalFile::JournalFile(std::string path) : path_(std::move(path)) {}
 
 JournalFile::~JournalFile() { release(); }
 
-bool JournalFile::claim() { return lock_.tryLock(); }
+bool JournalFile::claim() {
+    if (lock_) return true;
+    if (makePrivateFolder(folderOf(path_)) != 0) return false;
+    lock_.emplace(path_, std::chrono::milliseconds(0));
+    if (!lock_->held()) lock_.reset();
+    return lock_.has_value();
+}
 
 void JournalFile::release() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     scanned_ = false;
-    lock_.release();
+    lock_.reset(); // closing the lock file releases the lock
 }
 
 bool JournalFile::openFile(bool create) {
@@ -153,7 +158,7 @@ WriteResult JournalFile::prepareFile() {
 }
 
 WriteResult JournalFile::write(std::string_view state) {
-    if (!lock_.held()) return WriteResult::failed("die Datei gehört einem anderen laufenden Velmora");
+    if (!lock_) return WriteResult::failed("die Datei gehört einem anderen laufenden Velmora");
     if (state.size() > kMaxStateBytes) return WriteResult::failed("zu viele zurückgehaltene Einträge");
     if (WriteResult prepared = prepareFile(); !prepared) {
         if (fd_ >= 0) ::close(fd_);

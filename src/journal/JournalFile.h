@@ -12,10 +12,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "platform/FileLock.h"
+#include "store/FileLock.h"
 #include "store/WriteResult.h"
 
 namespace velmora {
@@ -33,9 +34,10 @@ public:
 
     const std::string& path() const { return path_; }
 
-    // Takes the writer's lock; false while another live writer holds it.
+    // Takes the writer's lock (making a missing folder, private); false while
+    // another live writer holds it.
     bool claim();
-    bool claimed() const { return lock_.held(); }
+    bool claimed() const { return lock_.has_value(); }
     // The newest intact state in the file; empty when there is no file or no
     // intact slot. Only for the lock's holder.
     std::string read();
@@ -51,7 +53,7 @@ private:
     WriteResult prepareFile();
 
     std::string path_;
-    FileLock lock_;
+    std::optional<SidecarLock> lock_; // held while set
     int fd_ = -1;
     std::uint64_t newestSequence_ = 0;
     int newestSlot_ = 1; // the first write goes to slot 0

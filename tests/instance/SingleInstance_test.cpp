@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -144,8 +145,9 @@ TEST_F(SingleInstanceTest, EachDataFolderHasItsOwnMeter) {
 // holder not answer (here this test process, which has no socket), the second
 // start still ends after its patience, with status 0.
 TEST_F(SingleInstanceTest, AHolderThatDoesNotAnswerStillKeepsTheSecondStartOut) {
-    FileLock held(folder() + "/velmora.lock");
-    ASSERT_TRUE(held.tryLock());
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder())));
+    SidecarLock held(folder() + "/velmora", std::chrono::milliseconds(0)); // "velmora.lock"
+    ASSERT_TRUE(held.held());
     Probe second(folder(), runtime(), "500");
     EXPECT_EQ(second.nextLine(), "second");
     EXPECT_EQ(second.exitStatus(), 0);

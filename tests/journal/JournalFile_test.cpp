@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 
 #include "journal/JournalFile.h"
-#include "support/TinyDisk.h"
+#include "support/PrivateTmpfs.h"
 
 namespace velmora {
 namespace {
@@ -96,19 +96,20 @@ TEST_F(JournalFileTest, AStateTooBigForASlotFailsSayingWhy) {
 // into it must need no free space once the file exists.
 TEST_F(JournalFileTest, WritesGoOnWhenTheDiskIsFull) {
     const std::string folder = dir_.path().toStdString();
-    const int result = testing::onTinyDisk(folder, 128 * 1024, [&] {
+    const testing::ChildOutcome outcome = testing::runInPrivateMountNamespace([&](std::string& report) {
+        if ((report = testing::mountTmpfs(folder, 128 * 1024)) != "") return testing::kCannotRunHere;
         JournalFile writer(path());
         if (!writer.claim() || !writer.write("vorher").ok) return 1;
-        if (!testing::fillDisk(folder + "/filler")) return 2;
+        if ((report = testing::fillLeaving(folder, 0)) != "") return 2;
         if (!writer.write("auf voller Platte").ok) return 3;
         if (writer.read() != "auf voller Platte") return 4;
         JournalFile fresh(folder + "/neu.journal"); // a new journal cannot be made now
         const WriteResult failed = fresh.claim() ? fresh.write("x") : WriteResult::failed("");
-        if (failed.ok || failed.reason != "kein Platz mehr auf dem Datenträger") return 5;
-        return 0;
+        report = failed.reason;
+        return !failed.ok && failed.reason == "kein Speicherplatz mehr auf dem Datenträger" ? 0 : 5;
     });
-    if (result == testing::kTinyDiskUnavailable) GTEST_SKIP() << "needs root for a private tmpfs";
-    EXPECT_EQ(result, 0);
+    if (outcome.status == testing::kCannotRunHere) GTEST_SKIP() << outcome.output;
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
 }
 
 } // namespace

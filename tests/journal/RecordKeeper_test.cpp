@@ -5,6 +5,7 @@
 #include <QDir>
 
 #include "journal/KeeperTestSupport.h"
+#include "support/PrivateTmpfs.h"
 
 namespace velmora::testing {
 namespace {
@@ -142,6 +143,36 @@ TEST_F(RecordKeeperTest, AJournalOfALiveWriterIsLeftAlone) {
     EXPECT_EQ(files_.logText(), "");
     EXPECT_EQ(notices_.size(), 1u);
     EXPECT_NE(other.read().find("10.48"), std::string::npos);
+}
+
+// A full disk at the end of the run: the record is in the journal, which
+// needs no space to be written, and reaches the log at the next start.
+TEST_F(RecordKeeperTest, EndingWithAFullDiskLosesNothing) {
+    const std::string folder = dir_.path().toStdString();
+    const ChildOutcome outcome = runInPrivateMountNamespace([&](std::string& report) {
+        if ((report = mountTmpfs(folder, 256 * 1024)) != "") return kCannotRunHere;
+        files_.profile.writeString("Standard", "Kosten", "10.00");
+        keeper().start();
+        keeper().checkpoint(openSince(9, 10, 1, "0.12", "10.12"));
+        if ((report = fillLeaving(folder, 0)) != "") return 1;
+        keeper().checkpoint(openSince(9, 10, 2, "0.24", "10.24"));
+        keeper().connectionEnded(record(9, 10, "0.36", "10.36"), settings("10.36"));
+        report = keeper().state().pendingRecords.empty() ? "the record was not held back" : "";
+        if (!report.empty()) return 2;
+        if (notices_.size() != 2) return 3; // the log and the profile, once each; the journal was written
+        keeper().finish();
+        crash();
+        if (!QFile::remove(QString::fromStdString(folder + "/filler"))) return 4;
+        keeper().start();
+        keeper().finish();
+        report = files_.logText() + files_.profileText();
+        if (files_.logText() != "[Von 9.12.2026 10:00:00 bis 9.12.2026 10:30:00]\n"
+                                "Verbindungskosten=0.36\nGesamtkosten bis dato=10.36\n")
+            return 5;
+        return files_.profile.readString("Standard", "Kosten", "") == "10.36" ? 0 : 6;
+    });
+    if (outcome.status == kCannotRunHere) GTEST_SKIP() << outcome.output;
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
 }
 
 } // namespace
