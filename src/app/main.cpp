@@ -10,6 +10,7 @@
 #include "app/HistoryWindowViewer.h"
 #include "app/MonitorApp.h"
 #include "instance/SingleInstance.h"
+#include "platform/Version.h"
 #include "qthost/QtHost.h"
 #include "qthost/SignalBridge.h"
 #include "monitor/LinuxConnectionSource.h"
@@ -44,6 +45,7 @@ int runMonitor(int argc, char* argv[]) {
     std::optional<velmora::DisplayOpening> opening(std::in_place);
     QApplication application(argc, argv);
     opening.reset();
+    velmora::setApplicationIdentity(velmora::kProductName, velmora::kAppId);
     // The window lives on hidden in the notification area.
     QApplication::setQuitOnLastWindowClosed(false);
     velmora::installGermanTranslation(application);

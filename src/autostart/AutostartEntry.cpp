@@ -3,9 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QString>
 #include <QtGlobal>
+
+#include "store/AtomicFile.h"
 
 namespace velmora {
 namespace {
@@ -48,14 +49,9 @@ WriteResult AutostartEntry::enable() const {
     const QString file = qtPath(path_);
     if (!QDir().mkpath(QFileInfo(file).absolutePath()))
         return WriteResult::failed("der Autostart-Ordner kann nicht angelegt werden");
-    QSaveFile entry(file);
-    const std::string bytes = text();
-    if (!entry.open(QIODevice::WriteOnly))
-        return WriteResult::failed("der Autostart-Eintrag kann nicht angelegt werden");
-    if (entry.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-        !entry.commit())
-        return WriteResult::failed("der Autostart-Eintrag kann nicht geschrieben werden");
-    return WriteResult::done();
+    // Only this program writes its entry, so no sidecar lock in the desktop's
+    // autostart folder; the atomic replace never leaves an entry cut short.
+    return atomic_file::replace(path_, text());
 }
 
 WriteResult AutostartEntry::disable() const {

@@ -3,10 +3,8 @@
 #include <array>
 #include <cstdio>
 
-#include <QSaveFile>
-#include <QString>
-
 #include "history/Money.h"
+#include "store/AtomicFile.h"
 
 namespace velmora {
 
@@ -55,17 +53,10 @@ std::string monthlyReport(const History& history, Period period, std::string_vie
     return text + reportLine("Summe", history.totalsOf(period), currency);
 }
 
+// An export has no second writer to lock out, so no sidecar lock beside the
+// user's file; the atomic replace still never leaves it cut short.
 WriteResult saveTextFile(const std::string& path, std::string_view text) {
-    QSaveFile file(QString::fromStdString(path));
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) return WriteResult::failed("die Datei kann nicht angelegt werden");
-    const auto size = static_cast<qint64>(text.size());
-    if (file.write(text.data(), size) != size) {
-        file.cancelWriting();
-        return WriteResult::failed("die Datei kann nicht geschrieben werden");
-    }
-    if (!file.commit()) return WriteResult::failed("die Datei kann nicht geschrieben werden");
-    return WriteResult::done();
+    return atomic_file::replace(path, text);
 }
 
 } // namespace velmora

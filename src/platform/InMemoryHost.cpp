@@ -247,8 +247,12 @@ void InMemoryHost::show(WindowId window, ShowMode mode) {
 bool InMemoryHost::isMinimized(WindowId window) const { return showMode(window) == ShowMode::Minimized; }
 bool InMemoryHost::isVisible(WindowId window) const { return showMode(window) != ShowMode::Hidden; }
 
+// A modal run above the window takes the activation: its owner takes no input.
 void InMemoryHost::setForeground(WindowId window) {
-    if (guardPasses(window)) foreground_ = window;
+    if (!guardPasses(window)) return;
+    const bool runAbove = std::any_of(runs_.begin(), runs_.end(), [window](const ModalRun& r) { return r.window == window; }) &&
+                          topWindow() != window;
+    foreground_ = runAbove ? topWindow() : window;
 }
 
 void InMemoryHost::centerOnWorkArea(WindowId window) {
@@ -299,10 +303,10 @@ bool InMemoryHost::fireNextTimerDueBy(std::uint64_t targetMs) {
 
 // ---- message box, sound, tray ------------------------------------------------------------
 
-int InMemoryHost::askYesNo(WindowId owner, const std::string& text, const std::string& caption) {
+void InMemoryHost::openMessageBox(MessageBoxRecord record) {
     ++messageBoxCount_;
-    ++questionBoxesOpen_;
-    lastMessageBox_ = MessageBoxRecord{owner, text, caption};
+    ++questionBoxesOpen_; // any box lies above every window while it is open
+    lastMessageBox_ = std::move(record);
     if (messageBoxStep_ && !messageBoxStepRunning_) {
         messageBoxStepRunning_ = true;
         auto step = messageBoxStep_; // the step may replace the hook while it runs
@@ -310,7 +314,15 @@ int InMemoryHost::askYesNo(WindowId owner, const std::string& text, const std::s
         messageBoxStepRunning_ = false;
     }
     --questionBoxesOpen_;
+}
+
+int InMemoryHost::askYesNo(WindowId owner, const std::string& text, const std::string& caption) {
+    openMessageBox({owner, text, caption, MessageBoxKind::Question});
     return messageBoxAnswer_;
+}
+
+void InMemoryHost::inform(WindowId owner, const std::string& text, const std::string& caption) {
+    openMessageBox({owner, text, caption, MessageBoxKind::Information});
 }
 
 void InMemoryHost::beep() { ++beepCount_; }
@@ -331,6 +343,13 @@ bool InMemoryHost::trayMessage(WindowId owner, int iconId, const std::string& ti
     if (it == trayIcons_.end() || it->second.owner != owner) return false;
     trayMessages_.push_back({iconId, title, text});
     return true;
+}
+
+void InMemoryHost::setTrayArea(bool present) {
+    if (present == trayAvailable_) return;
+    trayAvailable_ = present;
+    for (WindowId window : windows()) // a copy: a handler may open or close windows
+        if (Window* w = findWindow(window)) w->handler->onTrayAreaChanged(present);
 }
 
 std::string InMemoryHost::trayTooltip(int iconId) const {

@@ -63,6 +63,7 @@ public:
     void setTimer(WindowId window, int timerId, unsigned periodMs) override;
     void killTimer(WindowId window, int timerId) override;
     int askYesNo(WindowId owner, const std::string& text, const std::string& caption) override;
+    void inform(WindowId owner, const std::string& text, const std::string& caption) override;
     void beep() override;
     bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                     const std::string& tooltip) override;
@@ -89,6 +90,7 @@ public:
     int messageBoxCount() const override { return messageBoxCount_; }
     std::string lastMessageBoxText() const override { return lastMessageBox_.text; }
     std::string lastMessageBoxCaption() const override { return lastMessageBox_.caption; }
+    MessageBoxKind lastMessageBoxKind() const override { return lastMessageBox_.kind; }
     void advance(unsigned ms) override;
     int beepCount() const override { return beepCount_; }
     bool trayIconPresent(int iconId) const override { return trayIcons_.count(iconId) != 0; }
@@ -97,8 +99,9 @@ public:
     std::vector<TrayMenuItem> openTrayMenu(int iconId) override;
     void chooseTrayMenuItem(int iconId, int itemId) override;
 
-    // A desktop without a notification area: adding a tray icon fails.
-    void setTrayAvailable(bool available) { trayAvailable_ = available; }
+    // A desktop without a notification area: adding a tray icon fails. A change
+    // reaches every open window (DialogHandler::onTrayAreaChanged).
+    void setTrayArea(bool present) override;
 
     // Inspection for tests.
     VirtualClock& clock() { return clock_; }
@@ -162,6 +165,7 @@ private:
         WindowId owner = 0;
         std::string text;
         std::string caption;
+        MessageBoxKind kind = MessageBoxKind::Question;
     };
     using TimerKey = std::pair<WindowId, int>;
 
@@ -184,6 +188,7 @@ private:
     void destroyWindow(WindowId window);
     bool guardPasses(WindowId window);
     void sendCommand(WindowId window, int commandId);
+    void openMessageBox(MessageBoxRecord record);
     void clickRadio(Window& w, Control& c);
     void select(Control& c, int index);
     bool fireNextTimerDueBy(std::uint64_t targetMs);

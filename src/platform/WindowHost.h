@@ -31,6 +31,7 @@ inline constexpr int MouseMiddleDown = 0x207;
 
 enum class ShowMode { Normal, Minimized, Hidden };
 enum class TrayOp { Add, Delete };
+enum class MessageBoxKind { Question, Information };
 
 // A message shown from a notification-area icon.
 struct TrayMessage {
@@ -69,6 +70,9 @@ public:
     // Asked before anything shows, moves, raises or activates the window; true
     // vetoes the change and the window stays hidden.
     virtual bool onWindowPosChanging() { return false; }
+    // The desktop's notification area appeared (a panel started late or again)
+    // or vanished; sent to every open window.
+    virtual void onTrayAreaChanged(bool present) { (void)present; }
     // The context menu of an icon owned by this window is about to open: the
     // moment to bring its entries up to date (WindowHost::setTrayMenu).
     virtual void onTrayMenuOpening(int iconId) { (void)iconId; }
@@ -111,6 +115,9 @@ public:
 
     // Window state. show/setForeground/centerOnWorkArea pass the position-change
     // guard (DialogHandler::onWindowPosChanging); hiding always passes.
+    // setForeground brings the window forward; while a modal dialog of the
+    // program is open above it, that dialog comes forward with the keyboard
+    // focus, as an owner that takes no input hands activation to its dialog.
     virtual void show(WindowId window, ShowMode mode) = 0;
     virtual bool isMinimized(WindowId window) const = 0;
     virtual bool isVisible(WindowId window) const = 0;
@@ -125,6 +132,8 @@ public:
 
     // A Yes/No question with the question icon; returns IdYes or IdNo.
     virtual int askYesNo(WindowId owner, const std::string& text, const std::string& caption) = 0;
+    // A message with the information icon and an OK button; returns once read.
+    virtual void inform(WindowId owner, const std::string& text, const std::string& caption) = 0;
     // The system's asterisk (information) sound.
     virtual void beep() = 0;
 
@@ -178,6 +187,7 @@ public:
     virtual int messageBoxCount() const = 0;
     virtual std::string lastMessageBoxText() const = 0;
     virtual std::string lastMessageBoxCaption() const = 0;
+    virtual MessageBoxKind lastMessageBoxKind() const = 0;
 
     // Lets time pass: timers fire as due (exactly in the in-memory host; in the
     // Qt host by running the event loop for that long).
@@ -189,6 +199,8 @@ public:
     virtual std::string trayTooltip(int iconId) const = 0;
     // Every message shown from a notification-area icon, oldest first.
     virtual std::vector<TrayMessage> trayMessages() const = 0;
+    // A notification area appears on the desktop or vanishes from it.
+    virtual void setTrayArea(bool present) = 0;
     // The user opens the icon's context menu (its owner hears
     // onTrayMenuOpening first) and sees its entries; none without icon or menu.
     virtual std::vector<TrayMenuItem> openTrayMenu(int iconId) = 0;

@@ -12,7 +12,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionFrame>
 #include <QTextOption>
+#include <QValidator>
 
 #include "qthost/Icons.h"
 #include "qthost/ListControls.h"
@@ -21,7 +23,11 @@
 namespace velmora {
 namespace {
 
-constexpr int IconSize = 32; // an icon control takes its icon's size, as it always did
+// An icon control takes its icon's size, as it always did, unless its
+// rectangle is smaller (a small dialog font): then it shrinks to fit.
+constexpr int IconSize = 32;
+
+int iconSizeFor(const QRect& rect) { return std::min({IconSize, rect.width(), rect.height()}); }
 
 // A static text whose lines read "label<TAB>value": one tab stop just past the
 // widest label, so that the values line up.
@@ -57,9 +63,10 @@ QWidget* createLabel(const ControlTemplate& t, QWidget* parent, const QRect& rec
     return label;
 }
 
-QWidget* createIcon(const ControlTemplate& t, QWidget* parent) {
+QWidget* createIcon(const ControlTemplate& t, QWidget* parent, const QRect& rect) {
     auto* label = new QLabel(parent);
-    label->setPixmap(iconForResource(t.iconResource).pixmap(QSize(IconSize, IconSize), label->devicePixelRatioF()));
+    const int size = iconSizeFor(rect);
+    label->setPixmap(iconForResource(t.iconResource).pixmap(QSize(size, size), label->devicePixelRatioF()));
     return label;
 }
 
@@ -72,6 +79,11 @@ QWidget* createFrame(QWidget* parent) {
 
 QWidget* createGroupBox(const ControlTemplate& t, QWidget* parent) {
     auto* box = new QGroupBox(qtText(t.text), parent);
+    // The frame's top edge runs through the middle of the title, as the
+    // templates expect; drawn below the title it would crowd the first row.
+    box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                                      " margin-top: 0.5em; }"
+                                      "QGroupBox::title { subcontrol-origin: margin; left: 0.6em; padding: 0 0.2em; }"));
     // It only frames its neighbours: it must neither cover them nor take their clicks.
     box->setAttribute(Qt::WA_TransparentForMouseEvents);
     return box;
@@ -84,15 +96,47 @@ QWidget* createButton(const ControlTemplate& t, QWidget* parent) {
     return button;
 }
 
+// Typing stops when the field is full: the edit field never scrolls sideways.
+// A longer text put there by the program stays, and may be shortened.
+class FitsFieldValidator : public QValidator {
+public:
+    explicit FitsFieldValidator(QLineEdit* edit) : QValidator(edit), edit_(edit) {}
+
+    State validate(QString& input, int&) const override {
+        return edit_->fontMetrics().horizontalAdvance(input) <= room() ? Acceptable : Invalid;
+    }
+
+private:
+    // The width QLineEdit draws text into before it starts to scroll: its
+    // contents less the text margins, 2 pixels each side, and the cursor.
+    int room() const {
+        QStyleOptionFrame option;
+        option.initFrom(edit_);
+        option.rect = edit_->rect();
+        option.lineWidth = edit_->hasFrame() ? edit_->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit_) : 0;
+        const QRect contents = edit_->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit_);
+        const QMargins margins = edit_->textMargins();
+        return contents.width() - margins.left() - margins.right() - 2 * 2 - 1;
+    }
+
+    QLineEdit* edit_;
+};
+
 QWidget* createComboBox(const ControlTemplate& t, QWidget* parent) {
     auto* combo = new QComboBox(parent);
     if (t.sorted) markSorted(*combo);
-    if (t.kind != ControlKind::DropDownCombo) return combo;
+    if (t.kind != ControlKind::DropDownCombo) {
+        // A plain list opens as a list of the template's height, not as a
+        // menu of every entry (which Qt's styles prefer for lists without an edit field).
+        combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+        return combo;
+    }
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert); // Enter never adds an entry
     combo->setCompleter(nullptr);                // no text the user did not type
     clearSelectionOnTyping(*combo);
     if (t.textLimit > 0) combo->lineEdit()->setMaxLength(t.textLimit);
+    combo->lineEdit()->setValidator(new FitsFieldValidator(combo->lineEdit()));
     return combo;
 }
 
@@ -114,7 +158,7 @@ QWidget* createCheckable(const ControlTemplate& t, QWidget* parent) {
 
 QWidget* createWidget(const ControlTemplate& t, QWidget* parent, const QRect& rect, const DialogBaseUnits& units) {
     switch (t.kind) {
-    case ControlKind::Icon: return createIcon(t, parent);
+    case ControlKind::Icon: return createIcon(t, parent, rect);
     case ControlKind::Text:
     case ControlKind::CenteredText: return createLabel(t, parent, rect, units);
     case ControlKind::BlackFrame: return createFrame(parent);
@@ -130,20 +174,22 @@ QWidget* createWidget(const ControlTemplate& t, QWidget* parent, const QRect& re
     return new QWidget(parent);
 }
 
-// A combo box's template height is that of its opened list; closed it is as
-// high as its font needs.
-void placeComboBox(QComboBox& combo, const QRect& rect) {
-    const int closedHeight = combo.sizeHint().height();
-    combo.setGeometry(rect.x(), rect.y(), rect.width(), closedHeight);
-    const int itemHeight = std::max(1, combo.fontMetrics().height() + 4);
-    combo.setMaxVisibleItems(std::max(4, (rect.height() - closedHeight) / itemHeight));
+// A combo box's template height is that of its opened list, less the closed
+// box (as high as a button, 14 units), at a line (8 units) a row: 50 units
+// open 4 rows. Closed it is as high as its font needs.
+constexpr int ClosedComboUnits = 14;
+constexpr int RowUnits = 8;
+
+void placeComboBox(QComboBox& combo, const ControlTemplate& t, const QRect& rect) {
+    combo.setGeometry(rect.x(), rect.y(), rect.width(), combo.sizeHint().height());
+    combo.setMaxVisibleItems(std::max(1, (t.height - ClosedComboUnits) / RowUnits));
 }
 
 void place(QWidget& widget, const ControlTemplate& t, const QRect& rect) {
     if (t.kind == ControlKind::Icon) {
-        widget.setGeometry(rect.x(), rect.y(), IconSize, IconSize);
+        widget.setGeometry(rect.x(), rect.y(), iconSizeFor(rect), iconSizeFor(rect));
     } else if (auto* combo = qobject_cast<QComboBox*>(&widget)) {
-        placeComboBox(*combo, rect);
+        placeComboBox(*combo, t, rect);
     } else {
         widget.setGeometry(rect);
     }

@@ -1,22 +1,28 @@
 #include "qthost/DialogUnits.h"
 
-#include <QFontMetrics>
+#include <cmath>
+
+#include <QFontMetricsF>
 #include <QString>
 
 namespace velmora {
 namespace {
 
-// a * b / c rounded to the nearest integer, halves away from zero.
-int mulDivRounded(int a, int b, int c) {
-    const long long product = static_cast<long long>(a) * b;
-    const long long half = c / 2;
-    return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
-}
+// The templates were laid out for a face whose texts run narrower, for their
+// average character width, than DejaVu's: a dialog unit is this much wider
+// than a quarter of the font's average character, so that every text fits.
+constexpr double kTextRoom = 1.15;
+
+// Room for the window manager's frame beside a window's client area.
+constexpr int kFrameAllowance = 16;
+
+constexpr double kPreferredPoints = 8.0;
+constexpr double kSmallestPoints = 6.0;
 
 } // namespace
 
-int DialogBaseUnits::toPixelsX(int units) const { return mulDivRounded(units, averageWidth, 4); }
-int DialogBaseUnits::toPixelsY(int units) const { return mulDivRounded(units, height, 8); }
+int DialogBaseUnits::toPixelsX(int units) const { return static_cast<int>(std::lround(units * averageWidth / 4)); }
+int DialogBaseUnits::toPixelsY(int units) const { return static_cast<int>(std::lround(units * height / 8.0)); }
 
 QRect DialogBaseUnits::toPixels(int x, int y, int width, int height) const {
     const int left = toPixelsX(x);
@@ -24,21 +30,25 @@ QRect DialogBaseUnits::toPixels(int x, int y, int width, int height) const {
     return QRect(left, top, toPixelsX(x + width) - left, toPixelsY(y + height) - top);
 }
 
-// At 8 points this face is too wide for the templates: "Verbunden seit
-// [ h.m.s ]:" and "Telekom 'Region 200'" in its drop-down list get clipped. At
-// 9 points the average width rounds up to a whole pixel more, and every text fits.
-QFont dialogFont() {
-    QFont font(QStringLiteral("DejaVu Sans"));
+// At 8 points on a 96-DPI screen the main window (433 units) is about 760
+// pixels wide and fits an 800-pixel screen; at a scale of 2 on a 1280-pixel
+// screen (640 pixels in Qt's units) it takes 7 points.
+QFont dialogFont(int widthUnits, int availableWidth) {
+    QFont font(QStringLiteral("DejaVu Sans Condensed"));
     font.setStyleHint(QFont::SansSerif);
-    font.setPointSize(9);
+    for (double points = kPreferredPoints; points >= kSmallestPoints; points -= 0.5) {
+        font.setPointSizeF(points);
+        if (widthUnits <= 0 || availableWidth <= 0) break;
+        if (baseUnitsOf(font).toPixelsX(widthUnits) + kFrameAllowance <= availableWidth) break;
+    }
     return font;
 }
 
 DialogBaseUnits baseUnitsOf(const QFont& font, const QPaintDevice* device) {
-    const QFontMetrics metrics = device ? QFontMetrics(font, device) : QFontMetrics(font);
+    const QFontMetricsF metrics = device ? QFontMetricsF(font, device) : QFontMetricsF(font);
     const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    const int alphabetWidth = metrics.horizontalAdvance(alphabet);
-    return DialogBaseUnits{(alphabetWidth + 51) / 52, metrics.height()};
+    return DialogBaseUnits{metrics.horizontalAdvance(alphabet) / 52 * kTextRoom,
+                           static_cast<int>(std::lround(metrics.height()))};
 }
 
 } // namespace velmora

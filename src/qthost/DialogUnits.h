@@ -10,8 +10,8 @@ class QPaintDevice;
 namespace velmora {
 
 struct DialogBaseUnits {
-    int averageWidth = 0; // width of "A".."Z" "a".."z" divided by 52, rounded up
-    int height = 0;       // the font's line height
+    double averageWidth = 0; // pixels of one average character, see baseUnitsOf
+    int height = 0;          // the font's line height
 
     int toPixelsX(int units) const;
     int toPixelsY(int units) const;
@@ -19,9 +19,11 @@ struct DialogBaseUnits {
     QRect toPixels(int x, int y, int width, int height) const;
 };
 
-// The UI font of every dialog: a sans-serif face with umlauts and "€" that
-// every Debian desktop has.
-QFont dialogFont();
+// The UI font of every dialog: a narrow sans-serif face with umlauts and "€"
+// (DejaVu Sans Condensed), at 8 points, or smaller where a window `widthUnits`
+// wide would not fit into `availableWidth` pixels (a small screen, or a large
+// scale factor).
+QFont dialogFont(int widthUnits = 0, int availableWidth = 0);
 
 // Base units of font as drawn on device (nullptr: the screen's default).
 DialogBaseUnits baseUnitsOf(const QFont& font, const QPaintDevice* device = nullptr);

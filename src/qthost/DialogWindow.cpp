@@ -1,11 +1,15 @@
 #include "qthost/DialogWindow.h"
 
+#include <cstdlib>
+
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <xcb/xcb.h>
 
 namespace velmora {
 namespace {
@@ -60,6 +64,40 @@ void DialogWindow::showEvent(QShowEvent* event) {
         setAttribute(Qt::WA_WState_Hidden, false);
         QWidget::setVisible(false);
     });
+}
+
+void DialogWindow::setCaption(const QString& caption) {
+    setWindowTitle(caption);
+    if (caption.isEmpty()) clearTitleOnX11();
+}
+
+// The native window is made (and titled by Qt) when it is first shown.
+bool DialogWindow::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::WinIdChange && windowTitle().isEmpty()) clearTitleOnX11();
+    return handled;
+}
+
+// Qt's X11 platform writes the application's name into _NET_WM_NAME when the
+// title is empty (WM_NAME keeps the empty title); window managers prefer
+// _NET_WM_NAME, so it is emptied here.
+void DialogWindow::clearTitleOnX11() {
+    // Other platforms (offscreen among them) may offer an X11 interface too.
+    if (QGuiApplication::platformName() != QStringLiteral("xcb") || !testAttribute(Qt::WA_WState_Created)) return;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) return;
+    const auto atom = [connection](const char* name) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(qstrlen(name)), name), nullptr);
+        xcb_atom_t value = XCB_ATOM_NONE;
+        if (reply) value = reply->atom;
+        std::free(reply);
+        return value;
+    };
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(winId()), atom("_NET_WM_NAME"),
+                        atom("UTF8_STRING"), 8, 0, nullptr);
+    xcb_flush(connection);
 }
 
 bool DialogWindow::handleKey(int key) {

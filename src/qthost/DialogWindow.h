@@ -27,7 +27,12 @@ public:
 
     void setVisible(bool visible) override;
 
+    // The title exactly as given, an empty one included: on X11 Qt would put
+    // the application's name into an empty title.
+    void setCaption(const QString& caption);
+
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -36,6 +41,7 @@ protected:
 private:
     bool handleKey(int key);
     bool vetoed() const;
+    void clearTitleOnX11();
 
     Hooks hooks_;
     bool guardPassed_ = false;

@@ -27,6 +27,7 @@
 #include "qthost/ListControls.h"
 #include "qthost/QtText.h"
 #include "qthost/TrayActivation.h"
+#include "qthost/TrayAreaWatcher.h"
 
 namespace velmora {
 
@@ -80,7 +81,19 @@ void useGermanAnswers(QMessageBox& box) {
 
 } // namespace
 
-QtHost::QtHost() : trayAvailable_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {}
+// Qt is not asked whether there is a notification area: it decides once, at
+// its first tray call, whether to use the D-Bus one for the whole run, so no
+// icon is made before a notification area is there.
+QtHost::QtHost()
+    : trayArea_(std::make_unique<TrayAreaWatcher>([this](bool present) {
+          if (followTrayArea_) announceTrayArea(present);
+      })),
+      trayAvailable_([this] { return trayArea_->present(); }) {}
+
+void QtHost::setTrayAvailability(std::function<bool()> available) {
+    trayAvailable_ = std::move(available);
+    followTrayArea_ = false;
+}
 
 QtHost::~QtHost() {
     trayIcons_.clear(); // no icon may outlive the program
@@ -153,8 +166,12 @@ WindowId QtHost::createWindow(const DialogTemplate& tmpl, DialogHandler& handler
     w->widget = new DialogWindow(ownerWidget, tmpl.minimizeBox, std::move(hooks));
     // A window without owner opened inside another run blocks the whole program.
     w->widget->setWindowModality(ownerWidget ? Qt::WindowModal : runs_.empty() ? Qt::NonModal : Qt::ApplicationModal);
-    w->widget->setWindowTitle(qtText(tmpl.caption));
-    w->widget->setFont(dialogFont());
+    w->widget->setCaption(qtText(tmpl.caption));
+    if (!font_) { // one font for all windows, chosen so that the first (the main window, the widest) fits the screen
+        const QScreen* screen = ownerWidget ? ownerWidget->screen() : QGuiApplication::primaryScreen();
+        font_ = std::make_unique<QFont>(dialogFont(tmpl.width, screen ? screen->availableGeometry().width() : 0));
+    }
+    w->widget->setFont(*font_);
     const DialogBaseUnits units = baseUnitsOf(w->widget->font(), w->widget);
     w->widget->setFixedSize(units.toPixelsX(tmpl.width), units.toPixelsY(tmpl.height));
     Window& ref = *w;
@@ -249,7 +266,7 @@ std::string QtHost::text(WindowId window, int controlId, std::size_t maxChars) c
 }
 
 void QtHost::setCaption(WindowId window, const std::string& caption) {
-    if (QWidget* w = widget(window)) w->setWindowTitle(qtText(caption));
+    if (Window* w = find(window)) w->widget->setCaption(qtText(caption));
 }
 
 std::string QtHost::caption(WindowId window) const {
@@ -338,11 +355,26 @@ bool QtHost::isVisible(WindowId window) const {
     return w && w->isVisible();
 }
 
+namespace {
+
+bool ownedBy(const QWidget* window, const QWidget* owner) {
+    for (const QWidget* w = window ? window->parentWidget() : nullptr; w; w = w->parentWidget())
+        if (w->window() == owner) return true;
+    return false;
+}
+
+} // namespace
+
+// The window takes no input while a modal dialog or message box of its own is
+// open: that one comes forward and takes the keyboard focus instead.
 void QtHost::setForeground(WindowId window) {
     if (!guardPasses(window)) return;
     QWidget* w = widget(window);
     w->raise();
-    w->activateWindow();
+    QWidget* modal = QApplication::activeModalWidget();
+    QWidget* target = modal && modal->isVisible() && ownedBy(modal, w) ? modal : w;
+    if (target != w) target->raise();
+    target->activateWindow();
 }
 
 void QtHost::centerOnWorkArea(WindowId window) {
@@ -393,8 +425,19 @@ int QtHost::askYesNo(WindowId owner, const std::string& text, const std::string&
     QMessageBox box(QMessageBox::Question, qtText(caption), qtText(text), QMessageBox::Yes | QMessageBox::No,
                     widget(owner));
     box.setDefaultButton(QMessageBox::Yes);
-    box.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
     useGermanAnswers(box);
+    runMessageBox(box, owner);
+    return box.clickedButton() == box.button(QMessageBox::Yes) ? IdYes : IdNo;
+}
+
+void QtHost::inform(WindowId owner, const std::string& text, const std::string& caption) {
+    QMessageBox box(QMessageBox::Information, qtText(caption), qtText(text), QMessageBox::Ok, widget(owner));
+    runMessageBox(box, owner);
+}
+
+// Not QMessageBox::exec, for the same reason as the dialogs' runs.
+void QtHost::runMessageBox(QMessageBox& box, WindowId owner) {
+    box.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
     bool answered = false;
     QEventLoop loop;
     QObject::connect(&box, &QDialog::finished, &loop, [&answered, &loop] {
@@ -406,7 +449,6 @@ int QtHost::askYesNo(WindowId owner, const std::string& text, const std::string&
     ++questionBoxesOpen_;
     runLoopUntil(loop, answered);
     --questionBoxesOpen_;
-    return box.clickedButton() == box.button(QMessageBox::Yes) ? IdYes : IdNo;
 }
 
 // The desktop's information sound where it has one, else the plain bell.
@@ -448,6 +490,13 @@ bool QtHost::trayMessage(WindowId owner, int iconId, const std::string& title, c
     it->second->icon->showMessage(qtText(title), qtText(text), QSystemTrayIcon::Information);
     trayMessages_.push_back({iconId, title, text});
     return true;
+}
+
+void QtHost::announceTrayArea(bool present) {
+    std::vector<WindowId> open;
+    for (const auto& entry : windows_) open.push_back(entry.first);
+    for (WindowId window : open) // a handler may open or close windows
+        if (Window* w = find(window)) w->handler->onTrayAreaChanged(present);
 }
 
 QSystemTrayIcon* QtHost::trayIcon(int iconId) const {

@@ -12,6 +12,7 @@
 #include "platform/WindowHost.h"
 
 class QCoreApplication;
+class QFont;
 class QMenu;
 class QMessageBox;
 class QSystemTrayIcon;
@@ -20,10 +21,15 @@ class QWidget;
 namespace velmora {
 
 class DialogWindow;
+class TrayAreaWatcher;
 
 // Installs Qt's own German texts (the "Ja"/"Nein" of the question box among
 // them). Returns false when the translation is not installed on this system.
 bool installGermanTranslation(QCoreApplication& app);
+
+// The name the desktop shows for the program (the notification item's title,
+// the window class) and the id of the desktop entry it was started from.
+void setApplicationIdentity(const std::string& name, const std::string& desktopFileId);
 
 class QtHost : public WindowHost {
 public:
@@ -57,6 +63,7 @@ public:
     void setTimer(WindowId window, int timerId, unsigned periodMs) override;
     void killTimer(WindowId window, int timerId) override;
     int askYesNo(WindowId owner, const std::string& text, const std::string& caption) override;
+    void inform(WindowId owner, const std::string& text, const std::string& caption) override;
     void beep() override;
     bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                     const std::string& tooltip) override;
@@ -71,8 +78,12 @@ public:
     void onMessageBoxShown(std::function<void(QMessageBox&, WindowId owner)> observer) {
         messageBoxShown_ = std::move(observer);
     }
-    // Whether the desktop has a notification area (default: ask Qt).
-    void setTrayAvailability(std::function<bool()> available) { trayAvailable_ = std::move(available); }
+    // Whether the desktop has a notification area: by default what the
+    // TrayAreaWatcher sees, announced to every open window when it changes.
+    // Set here, the watcher is no longer heard, and announceTrayArea tells
+    // the windows instead.
+    void setTrayAvailability(std::function<bool()> available);
+    void announceTrayArea(bool present);
 
     WindowId innermostRun() const { return runs_.empty() ? 0 : runs_.back(); }
     std::size_t runDepth() const { return runs_.size(); }
@@ -103,6 +114,7 @@ private:
     void destroyWindow(WindowId window);
     void fireTimer(WindowId window, int timerId);
     bool addTrayIcon(WindowId owner, int iconId, int iconResource, const std::string& tooltip);
+    void runMessageBox(QMessageBox& box, WindowId owner);
     QMenu* makeTrayMenu(int iconId);
     DialogHandler* trayOwnerHandler(int iconId) const;
 
@@ -114,7 +126,10 @@ private:
     int questionBoxesOpen_ = 0;
     std::function<void()> runsChanged_;
     std::function<void(QMessageBox&, WindowId)> messageBoxShown_;
+    std::unique_ptr<QFont> font_; // chosen with the first window, the main window
+    std::unique_ptr<TrayAreaWatcher> trayArea_;
     std::function<bool()> trayAvailable_;
+    bool followTrayArea_ = true;
     int beeps_ = 0;
     std::vector<TrayMessage> trayMessages_;
 };

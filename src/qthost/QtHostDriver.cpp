@@ -27,8 +27,8 @@ const TrayActivation* activationOf(int mouseMessage) {
 
 } // namespace
 
-QtHostDriver::QtHostDriver(QtHost& host) : host_(host) {
-    host_.setTrayAvailability([] { return true; });
+QtHostDriver::QtHostDriver(QtHost& host, bool desktopTray) : host_(host) {
+    if (!desktopTray) host_.setTrayAvailability([] { return true; });
     host_.onRunsChanged([this] { schedulePump(); });
     host_.onMessageBoxShown([this](QMessageBox& box, WindowId) { messageBoxShown(box); });
 }
@@ -81,6 +81,7 @@ void QtHostDriver::messageBoxShown(QMessageBox& box) {
     ++messageBoxCount_;
     lastMessageBoxText_ = box.text().toStdString();
     lastMessageBoxCaption_ = box.windowTitle().toStdString();
+    lastMessageBoxKind_ = box.button(QMessageBox::Yes) ? MessageBoxKind::Question : MessageBoxKind::Information;
     QTimer::singleShot(0, &context_, [this, open = QPointer<QMessageBox>(&box)] {
         if (open) answer(*open);
     });
@@ -98,6 +99,7 @@ void QtHostDriver::answer(QMessageBox& box) {
     }
     if (!open) return;
     QAbstractButton* button = open->button(messageBoxAnswer_ == IdYes ? QMessageBox::Yes : QMessageBox::No);
+    if (!open->button(QMessageBox::Yes)) button = open->button(QMessageBox::Ok); // a message is only read
     if (button) button->click();
 }
 
@@ -185,6 +187,13 @@ void QtHostDriver::advance(unsigned ms) {
     QObject::connect(&done, &QTimer::timeout, &loop, &QEventLoop::quit);
     done.start(static_cast<int>(ms));
     while (done.isActive()) loop.exec(); // an application quit must not cut the time short
+}
+
+void QtHostDriver::setTrayArea(bool present) {
+    if (present == trayArea_) return;
+    trayArea_ = present;
+    host_.setTrayAvailability([present] { return present; });
+    host_.announceTrayArea(present);
 }
 
 bool QtHostDriver::trayIconPresent(int iconId) const { return host_.trayIcon(iconId) != nullptr; }

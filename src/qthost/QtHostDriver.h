@@ -1,7 +1,8 @@
 #pragma once
 // The user's side of the Qt host, for tests: real clicks, keys and typing on
 // real widgets, time as real time of the event loop. The desktop is assumed to
-// have a notification area (the offscreen platform has none).
+// have a notification area (the offscreen platform has none) until the test
+// says otherwise.
 
 #include <deque>
 #include <functional>
@@ -19,7 +20,9 @@ namespace velmora {
 
 class QtHostDriver : public HostDriver {
 public:
-    explicit QtHostDriver(QtHost& host);
+    // desktopTray: the notification area is the desktop's own, as the host
+    // watches it; otherwise one is assumed until setTrayArea says otherwise.
+    explicit QtHostDriver(QtHost& host, bool desktopTray = false);
     ~QtHostDriver() override;
     QtHostDriver(const QtHostDriver&) = delete;
     QtHostDriver& operator=(const QtHostDriver&) = delete;
@@ -43,11 +46,13 @@ public:
     int messageBoxCount() const override { return messageBoxCount_; }
     std::string lastMessageBoxText() const override { return lastMessageBoxText_; }
     std::string lastMessageBoxCaption() const override { return lastMessageBoxCaption_; }
+    MessageBoxKind lastMessageBoxKind() const override { return lastMessageBoxKind_; }
     void advance(unsigned ms) override;
     int beepCount() const override { return host_.beepCount(); }
     bool trayIconPresent(int iconId) const override;
     std::string trayTooltip(int iconId) const override;
     std::vector<TrayMessage> trayMessages() const override { return host_.trayMessagesShown(); }
+    void setTrayArea(bool present) override;
     std::vector<TrayMenuItem> openTrayMenu(int iconId) override;
     void chooseTrayMenuItem(int iconId, int itemId) override;
 
@@ -74,6 +79,8 @@ private:
     int messageBoxCount_ = 0;
     std::string lastMessageBoxText_;
     std::string lastMessageBoxCaption_;
+    MessageBoxKind lastMessageBoxKind_ = MessageBoxKind::Question;
+    bool trayArea_ = true;
 };
 
 } // namespace velmora

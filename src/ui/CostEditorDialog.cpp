@@ -4,7 +4,9 @@
 #include <charconv>
 #include <cstdio>
 
+#include "platform/Utf8.h"
 #include "ui/ControlIds.h"
+#include "ui/DecimalInput.h"
 
 namespace velmora {
 
@@ -17,6 +19,13 @@ constexpr const char* kDefaultFee = "0.12";
 // Everything downstream of the "Takt" and fee fields is sized for 9 characters.
 constexpr std::size_t kFieldChars = 9;
 constexpr int kLastHour = 24;
+constexpr const char* kEditorCaption = "Cost-Editor";
+
+// The field's own label names it in the message.
+std::string noNumberMessage(std::string_view fieldName, std::string_view example) {
+    return "Im Feld „" + std::string(fieldName) + "“ steht keine Zahl.\n\nBitte eine Zahl eingeben, zum Beispiel " +
+           std::string(example) + ".";
+}
 
 int parseColumnInt(const std::string& text) {
     int value = 0;
@@ -54,6 +63,7 @@ void CostEditorDialog::onCommand(int commandId) {
     case ids::HolidayMode: selectHolidayMode(); break;
     case ids::WeekdayMode: selectWeekdayMode(); break;
     case IdOk:
+        if (!feeReadsAsNumber()) break; // the editor stays open
         saveUserTariff();
         env_.host.endDialog(self_, IdOk);
         break;
@@ -103,12 +113,18 @@ void CostEditorDialog::appendBand(BandList list, const std::string& line, const 
     env_.host.addString(self_, c.unit, unit);
 }
 
-// Nothing is validated: the user may store any band, as entered.
+// The unit length typed with a decimal comma is stored with a point; a text
+// without any number is refused with a message. Beyond that nothing is
+// validated: the user may store any band (an end before the start, an overlap).
 void CostEditorDialog::addBand() {
     WindowHost& host = env_.host;
     const std::string von = host.itemText(self_, ids::Von, host.curSel(self_, ids::Von));
     const std::string bis = host.itemText(self_, ids::Bis, host.curSel(self_, ids::Bis));
-    const std::string takt = host.text(self_, ids::Takt, kFieldChars);
+    const std::string takt = typedNumber(ids::Takt);
+    if (!readsAsUnitLength(takt)) {
+        host.inform(self_, noNumberMessage("Takt in Sek.", "90 oder 11,5"), kEditorCaption);
+        return;
+    }
     appendBand(currentList(), displayLine(von, bis, takt), std::to_string(host.curSel(self_, ids::Von)),
                std::to_string(host.curSel(self_, ids::Bis)), takt);
 }
@@ -141,9 +157,22 @@ std::vector<TariffBand> CostEditorDialog::bandsOf(BandList list) const {
     return bands;
 }
 
+std::string CostEditorDialog::typedNumber(int field) const {
+    return utf8Prefix(normaliseDecimalInput(env_.host.text(self_, field, kFieldChars)), kFieldChars);
+}
+
+// A fee without any number would silently charge nothing (or the default).
+bool CostEditorDialog::feeReadsAsNumber() {
+    if (readsAsFee(typedNumber(ids::Fee))) return true;
+    std::string label = env_.host.text(self_, ids::FeeLabel, 40);
+    if (!label.empty() && label.back() == ':') label.pop_back();
+    env_.host.inform(self_, noNumberMessage(label, "0,12"), kEditorCaption);
+    return false;
+}
+
 void CostEditorDialog::saveUserTariff() {
     UserTariff tariff;
-    tariff.unitFee = env_.host.text(self_, ids::Fee, kFieldChars);
+    tariff.unitFee = typedNumber(ids::Fee);
     for (int i = 0; i < 7; ++i) tariff.holidayWeekdays[static_cast<std::size_t>(i)] = env_.host.isChecked(self_, ids::Monday + i);
     tariff.weekdayBands = bandsOf(BandList::Weekday);
     tariff.holidayBands = bandsOf(BandList::Holiday);

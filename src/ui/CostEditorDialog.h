@@ -40,6 +40,9 @@ private:
     void appendBand(BandList list, const std::string& line, const std::string& start,
                     const std::string& end, const std::string& unit);
     std::vector<TariffBand> bandsOf(BandList list) const;
+    // The field's text as typed, at most 9 characters, with a decimal comma made a point.
+    std::string typedNumber(int field) const;
+    bool feeReadsAsNumber();
     void enableListsByMode();
 
     MonitorEnvironment env_;

@@ -64,6 +64,7 @@ public:
     void onDestroy() override;
     int onTrayNotify(int iconId, int mouseMessage) override;
     bool onWindowPosChanging() override;
+    void onTrayAreaChanged(bool present) override;
     void onTrayMenuOpening(int iconId) override;
     void onTrayMenuChoice(int iconId, int itemId) override;
 

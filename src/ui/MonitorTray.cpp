@@ -87,4 +87,20 @@ void MonitorDialog::toggleAutostart() {
 
 bool MonitorDialog::onWindowPosChanging() { return hiddenInTray_; }
 
+// A panel that starts after the program, or again after a restart, gets the
+// icon anew. While there is none, a window hidden in the notification area
+// could not be brought back: it goes to the task bar, minimised.
+void MonitorDialog::onTrayAreaChanged(bool present) {
+    removeTrayIcon();
+    trayAvailable_ = false;
+    if (present) {
+        addTrayIcon();
+        return;
+    }
+    if (hiddenInTray_) {
+        hiddenInTray_ = false; // first, or the guard would keep the window hidden
+        env_.host.show(self_, ShowMode::Minimized);
+    }
+}
+
 } // namespace velmora

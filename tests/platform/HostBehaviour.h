@@ -329,6 +329,7 @@ TEST_P(HostBehaviour, TimersOfEveryWindowFireDuringNestedRunsAndMessageBoxes) {
     EXPECT_EQ(user().messageBoxCount(), 1);
     EXPECT_EQ(user().lastMessageBoxText(), "Wirklich löschen?");
     EXPECT_EQ(user().lastMessageBoxCaption(), "Reset");
+    EXPECT_EQ(user().lastMessageBoxKind(), MessageBoxKind::Question);
 }
 
 // ---- window state and the guard ---------------------------------------------------------------
@@ -403,6 +404,49 @@ TEST_P(HostBehaviour, TrayMessagesNeedTheOwnersIcon) {
     }, end(dialog)});
     EXPECT_EQ(user().trayMessages(),
               (std::vector<TrayMessage>{{ids::TrayIconId, "Gespeichert", "zelvar.log: geschrieben"}}));
+}
+
+// A panel that starts late, ends, and starts again.
+TEST_P(HostBehaviour, NewsOfTheNotificationAreaReachEveryOpenWindowOncePerChange) {
+    ProbeDialog outer, inner;
+    outer.onCommandHook = [&](int id) {
+        if (id == Button) host().runModal(probeTemplate(), inner, outer.self);
+    };
+    user().setTrayArea(false);
+    run(outer, {[&] { user().click(outer.self, Button); },
+                [&] {
+                    EXPECT_FALSE(host().trayNotify(outer.self, TrayOp::Add, ids::TrayIconId, ids::TrayIconResource, "Velmora"));
+                    user().setTrayArea(true);
+                    user().setTrayArea(true);
+                    EXPECT_TRUE(host().trayNotify(outer.self, TrayOp::Add, ids::TrayIconId, ids::TrayIconResource, "Velmora"));
+                    user().setTrayArea(false);
+                },
+                end(inner),
+                [&] { user().setTrayArea(true); },
+                end(outer)});
+    EXPECT_EQ(outer.trayAreaNews, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(inner.trayAreaNews, (std::vector<bool>{true, false}));
+}
+
+TEST_P(HostBehaviour, AnInformationBoxIsShownToTheOwnerAndOnlyRead) {
+    ProbeDialog dialog;
+    long ticksWhileOpen = 0;
+    user().whileMessageBoxOpen([&] {
+        const auto before = dialog.ticks(1);
+        user().advance(100);
+        ticksWhileOpen = dialog.ticks(1) - before;
+    });
+    run(dialog, {[&] {
+        host().setTimer(dialog.self, 1, 20);
+        host().inform(dialog.self, "Im Feld „Takt in Sek.“ steht keine Zahl.", "Cost-Editor");
+        EXPECT_TRUE(host().isVisible(dialog.self));
+    }, end(dialog)});
+    EXPECT_EQ(user().messageBoxCount(), 1);
+    EXPECT_EQ(user().lastMessageBoxKind(), MessageBoxKind::Information);
+    EXPECT_EQ(user().lastMessageBoxText(), "Im Feld „Takt in Sek.“ steht keine Zahl.");
+    EXPECT_EQ(user().lastMessageBoxCaption(), "Cost-Editor");
+    EXPECT_GE(ticksWhileOpen, 1);
+    EXPECT_EQ(dialog.commands, std::vector<int>{});
 }
 
 TEST_P(HostBehaviour, TrayMenuIsRefreshedAsItOpensAndReportsEnabledChoicesUntilItsIconGoes) {

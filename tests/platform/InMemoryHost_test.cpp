@@ -132,6 +132,27 @@ TEST_F(InMemoryHostTest, WindowsLiveForTheirRunAndTakeTheirStateWithThem) {
     EXPECT_FALSE(host.scriptRanOut());
 }
 
+// As a desktop hands the activation of an owner that takes no input to its dialog.
+TEST_F(InMemoryHostTest, BringingAnOwnerForwardActivatesTheModalDialogAboveIt) {
+    ProbeDialog inner;
+    dialog.onCommandHook = [&](int id) {
+        if (id == Button) host.runModal(probeTemplate(), inner, dialog.self);
+    };
+    host.script({[&] { host.click(dialog.self, Button); },
+                 [&] {
+                     host.setForeground(dialog.self);
+                     EXPECT_EQ(host.foregroundWindow(), inner.self);
+                     host.endDialog(inner.self, IdOk);
+                 },
+                 [&] {
+                     host.setForeground(dialog.self);
+                     EXPECT_EQ(host.foregroundWindow(), dialog.self);
+                     host.endDialog(dialog.self, IdOk);
+                 }});
+    host.runModal(probeTemplate(), dialog, 0);
+    EXPECT_FALSE(host.scriptRanOut());
+}
+
 TEST_F(InMemoryHostTest, WindowsBeneathAModalRunTakeNoInputButStillHearTimersAndTheTray) {
     ProbeDialog inner;
     dialog.onCommandHook = [&](int id) {
@@ -140,9 +161,9 @@ TEST_F(InMemoryHostTest, WindowsBeneathAModalRunTakeNoInputButStillHearTimersAnd
     host.trayNotify(0, TrayOp::Add, 7, 129, "ohne Besitzer");
     EXPECT_FALSE(host.trayIconPresent(7));
     host.script({[&] {
-                     host.setTrayAvailable(false);
+                     host.setTrayArea(false);
                      EXPECT_FALSE(host.trayNotify(dialog.self, TrayOp::Add, 7, 129, "Velmora"));
-                     host.setTrayAvailable(true);
+                     host.setTrayArea(true);
                      host.trayNotify(dialog.self, TrayOp::Add, 7, 129, "Velmora");
                      host.setTimer(dialog.self, 1, 100);
                      host.click(dialog.self, Button);

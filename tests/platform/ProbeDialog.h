@@ -72,6 +72,7 @@ public:
     std::vector<int> commands;
     std::vector<int> timerTicks;
     std::vector<std::pair<int, int>> trayEvents;
+    std::vector<bool> trayAreaNews;
     int destroyed = 0;
     bool veto = false;
     std::function<void(int)> onCommandHook;
@@ -95,6 +96,7 @@ public:
         return 1;
     }
     bool onWindowPosChanging() override { return veto; }
+    void onTrayAreaChanged(bool present) override { trayAreaNews.push_back(present); }
     void onTrayMenuOpening(int iconId) override {
         ++trayMenuOpenings;
         if (onTrayMenuOpeningHook) onTrayMenuOpeningHook(iconId);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyleOptionComboBox>
 #include <QWindow>
 
@@ -56,7 +58,7 @@ protected:
 // ---- dialog units and the font ---------------------------------------------------------------
 
 TEST(DialogUnitsTest, EdgesMapWithRoundingSoThatNeighboursStayNeighbours) {
-    const DialogBaseUnits units{7, 13};
+    const DialogBaseUnits units{7.0, 13};
     EXPECT_EQ(units.toPixelsX(4), 7);
     EXPECT_EQ(units.toPixelsX(17), 30);  // 29.75
     EXPECT_EQ(units.toPixelsY(9), 15);   // 14.625
@@ -70,7 +72,7 @@ TEST(DialogUnitsTest, EdgesMapWithRoundingSoThatNeighboursStayNeighbours) {
 
 TEST(DialogUnitsTest, TheDialogFontIsInstalledAndDrawsUmlautsAndTheEuroSign) {
     const QFont font = dialogFont();
-    EXPECT_EQ(QFontInfo(font).family(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(QFontInfo(font).family(), QStringLiteral("DejaVu Sans Condensed"));
     const QFontMetrics metrics(font);
     for (char32_t c : {U'ä', U'ö', U'ü', U'Ü', U'ß', U'€'}) EXPECT_TRUE(metrics.inFontUcs4(c)) << int(c);
     const DialogBaseUnits units = baseUnitsOf(font);
@@ -172,6 +174,108 @@ TEST_F(QtHostTest, TheLongestRuntimeTextsFitTheirFields) {
         auto& takt = *qobject_cast<QComboBox*>(host.control(w, ids::Takt));
         EXPECT_LE(von.fontMetrics().horizontalAdvance(QStringLiteral("24:00")), comboTextRoom(von));
         EXPECT_LE(takt.fontMetrics().horizontalAdvance(QStringLiteral("11.5")), comboTextRoom(takt));
+    });
+}
+
+// Mended: the main window was 866 pixels wide at 96 DPI, wider than an
+// 800-pixel screen, and spilled off a 1280-pixel screen at scale 2 (a second
+// run of this suite has such a screen, see CMakeLists.txt).
+TEST_F(QtHostTest, TheMainWindowFitsTheScreenAndTheOthersKeepItsFont) {
+    const QScreen& screen = *QGuiApplication::primaryScreen();
+    SCOPED_TRACE(QStringLiteral("screen %1 px at %2 DPI").arg(screen.availableGeometry().width()).arg(screen.logicalDotsPerInch()).toStdString());
+    ProbeDialog main;
+    QFont mainFont;
+    inRun(main, mainDialogTemplate(), [&] {
+        QWidget& window = *host.widget(main.self);
+        EXPECT_LE(window.frameGeometry().width(), screen.availableGeometry().width());
+        EXPECT_GE(window.font().pointSizeF(), 6.0); // still legible
+        mainFont = window.font();
+    });
+    for (const DialogTemplate* tmpl : {&costEditorTemplate(), &aboutDialogTemplate()}) {
+        ProbeDialog dialog;
+        inRun(dialog, *tmpl, [&] { EXPECT_EQ(host.widget(dialog.self)->font(), mainFont); });
+    }
+}
+
+// Mended: "Von" and "Bis" opened as a screen-tall menu of all 25 hours; the
+// template's 50 units open about 4 rows (the main window's 100 units show all
+// nine warnings).
+TEST_F(QtHostTest, ListsOpenAtTheTemplatesHeight) {
+    ProbeDialog editor;
+    inRun(editor, costEditorTemplate(), [&] {
+        auto& von = *qobject_cast<QComboBox*>(host.control(editor.self, ids::Von));
+        for (int hour = 0; hour <= 24; ++hour) host.addString(editor.self, ids::Von, std::to_string(hour));
+        von.showPopup();
+        user.advance(20);
+        QAbstractItemView& view = *von.view();
+        const int rows = view.viewport()->height() / view.sizeHintForRow(0);
+        EXPECT_GE(rows, 3);
+        EXPECT_LE(rows, 5);
+        EXPECT_LT(view.window()->height(), 8 * view.sizeHintForRow(0));
+        von.hidePopup();
+    });
+    ProbeDialog main;
+    inRun(main, mainDialogTemplate(), [&] {
+        auto& warnings = *qobject_cast<QComboBox*>(host.control(main.self, ids::WarningList));
+        for (int i = 0; i < 9; ++i) host.addString(main.self, ids::WarningList, "nach " + std::to_string(i) + " Minuten");
+        warnings.showPopup();
+        user.advance(20);
+        QAbstractItemView& view = *warnings.view();
+        EXPECT_GE(view.viewport()->height() / view.sizeHintForRow(0), 9);
+        warnings.hidePopup();
+    });
+}
+
+// Mended: "Takt" and the fee scrolled sideways; typing stops when a field is full.
+TEST_F(QtHostTest, TypingStopsWhenAnEditFieldIsFull) {
+    ProbeDialog editor;
+    inRun(editor, costEditorTemplate(), [&] {
+        QLineEdit& edit = *qobject_cast<QComboBox*>(host.control(editor.self, ids::Fee))->lineEdit();
+        edit.setFocus();
+        for (QChar c : QStringLiteral("0,1288888")) {
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QCoreApplication::sendEvent(&edit, &key);
+        }
+        const QString typed = edit.text();
+        EXPECT_TRUE(QStringLiteral("0,1288888").startsWith(typed)) << typed.toStdString();
+        EXPECT_GE(typed.size(), 4) << "a fee fits";
+        EXPECT_LT(typed.size(), 9) << "the field is narrower than nine digits";
+        // Not scrolled: the cursor stands right of the whole text.
+        EXPECT_GE(edit.inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x(), edit.fontMetrics().horizontalAdvance(typed));
+        // A longer text from the program stays, and Backspace still shortens it.
+        host.setText(editor.self, ids::Fee, "123456789");
+        QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+        QCoreApplication::sendEvent(&edit, &backspace);
+        EXPECT_EQ(edit.text(), QStringLiteral("12345678"));
+    });
+}
+
+// Where the frame's top edge is drawn: the first row, below the top, whose
+// colour differs from the top's, in a column right of the title.
+int frameTop(QWidget& box) {
+    const QImage image = box.grab().toImage();
+    const int x = image.width() - 4;
+    const QRgb background = image.pixel(x, 0);
+    const double scale = image.devicePixelRatio();
+    for (int y = 1; y < image.height(); ++y)
+        if (image.pixel(x, y) != background) return static_cast<int>(y / scale);
+    return box.height();
+}
+
+// Mended: the "Feiertage:" frame was drawn below its title, crowding the first
+// row of check boxes; its top edge runs through the title, as laid out.
+TEST_F(QtHostTest, TheHolidayFrameLeavesRoomAboveItsFirstRow) {
+    ProbeDialog editor;
+    inRun(editor, costEditorTemplate(), [&] {
+        QWidget& window = *host.widget(editor.self);
+        QGroupBox* frame = nullptr;
+        for (auto* box : window.findChildren<QGroupBox*>())
+            if (box->title() == QStringLiteral("Feiertage:")) frame = box;
+        ASSERT_NE(frame, nullptr);
+        QWidget& monday = *host.control(editor.self, ids::Monday);
+        const DialogBaseUnits units = baseUnitsOf(window.font(), &window);
+        const int room = monday.y() - (frame->y() + frameTop(*frame));
+        EXPECT_GE(room, units.toPixelsY(4)) << "frame edge at " << frameTop(*frame);
     });
 }
 
@@ -288,6 +392,38 @@ TEST_F(QtHostTest, ATickThatWaitsIsNotEnteredAgainAndATimerMayKillItselfInItsTic
     EXPECT_EQ(deepest, 1);
     EXPECT_EQ(dialog.ticks(2), 1);
     EXPECT_GE(dialog.ticks(1), 3);
+}
+
+// ---- activation ---------------------------------------------------------------------------------------
+
+// Mended: a tray click activated the main window beneath an open editor, and
+// the editor had no keyboard focus: Escape and Alt keys did nothing.
+TEST_F(QtHostTest, BringingAnOwnerForwardActivatesItsModalDialogWithTheKeyboardFocus) {
+    ProbeDialog outer, inner;
+    outer.onCommandHook = [&](int id) {
+        if (id == Button) host.runModal(probeTemplate(), inner, outer.self);
+    };
+    QWidget elsewhere; // another window has the focus when the tray is clicked
+    user.script({[&] { user.click(outer.self, Button); },
+                 [&] {
+                     elsewhere.show();
+                     elsewhere.activateWindow();
+                     user.advance(20);
+                     ASSERT_EQ(QApplication::activeWindow(), &elsewhere);
+                     host.setForeground(outer.self);
+                     user.advance(20);
+                     EXPECT_EQ(QApplication::activeWindow(), host.widget(inner.self));
+                     QWidget* focus = QApplication::focusWidget();
+                     ASSERT_NE(focus, nullptr);
+                     EXPECT_EQ(focus->window(), host.widget(inner.self));
+                     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                     QCoreApplication::sendEvent(focus, &escape);
+                 },
+                 [&] { host.endDialog(inner.self, IdOk); },
+                 [&] { host.endDialog(outer.self, IdOk); }});
+    host.runModal(probeTemplate(), outer, 0);
+    EXPECT_EQ(inner.commands, std::vector<int>{IdCancel});
+    EXPECT_FALSE(user.scriptRanOut());
 }
 
 // ---- the question box ---------------------------------------------------------------------------------

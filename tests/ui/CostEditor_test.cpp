@@ -149,6 +149,60 @@ TEST_F(Editor, DeletingTheMiddleBandRenumbersAndCancelWritesNothing) {
     }
 }
 
+// Mended: "0,15" was stored as typed and read as 0, so every unit cost nothing;
+// "11,5" made an 11-second unit. A text without a number was stored silently.
+TEST_F(Editor, ADecimalCommaIsStoredAsAPointAndAFieldWithoutANumberIsRefusedByName) {
+    int messagesBeforeOk = 0;
+    const int result = open({[&](WindowId w) {
+        e.host.type(w, Takt, " 11,5 ");
+        e.host.click(w, AddBand);
+        e.host.type(w, Takt, ",5");
+        e.host.click(w, AddBand);
+        EXPECT_EQ(items(w, WeekdayList), (Items{"Von 00:00 bis 24:00 11.5 sec", "Von 00:00 bis 24:00 0.5 sec"}));
+        EXPECT_EQ(items(w, WeekdayUnits), (Items{"11.5", "0.5"}));
+        EXPECT_EQ(e.host.messageBoxCount(), 0);
+
+        e.host.type(w, Takt, "sek");
+        e.host.click(w, AddBand);
+        EXPECT_EQ(e.host.count(w, WeekdayList), 2);
+        EXPECT_EQ(e.host.messageBoxCount(), 1);
+        EXPECT_EQ(e.host.lastMessageBoxKind(), MessageBoxKind::Information);
+        EXPECT_NE(e.host.lastMessageBoxText().find("„Takt in Sek.“"), std::string::npos);
+        EXPECT_EQ(e.host.lastMessageBoxOwner(), w);
+
+        for (const char* noNumber : {"", "   ", "zwölf", "-", ","}) {
+            e.host.type(w, Fee, noNumber);
+            e.host.click(w, IdOk); // refused: the editor stays open
+        }
+        messagesBeforeOk = e.host.messageBoxCount();
+        EXPECT_NE(e.host.lastMessageBoxText().find("„Einheit in €“"), std::string::npos);
+        e.host.type(w, Fee, "0,15");
+        e.host.click(w, IdOk);
+    }});
+    EXPECT_EQ(result, IdOk);
+    EXPECT_EQ(messagesBeforeOk, 6);
+    const UserTariff t = loadUserTariff(e.profile);
+    EXPECT_EQ(t.unitFee, "0.15");
+    EXPECT_EQ(t.weekdayBands, (std::vector<TariffBand>{{0, 24, "11.5"}, {0, 24, "0.5"}}));
+}
+
+// Others' files are read by the stored-tariff rules: a stored comma still stops
+// the number, and the editor writes a loaded band back as it was.
+TEST_F(Editor, StoredTextsWithACommaAreCarriedAsTheyAre) {
+    UserTariff stored;
+    stored.weekdayBands = {{8, 18, "11,5"}};
+    saveUserTariff(e.profile, stored);
+    e.profile.writeString("Cost-Editor", "Gebuehr", "0,15");
+    open({[&](WindowId w) {
+        EXPECT_EQ(items(w, WeekdayList), Items{"Von 08:00 bis 18:00 11,5 sec"});
+        EXPECT_EQ(e.host.text(w, Fee, 9), "0,15");
+        e.host.click(w, IdOk); // the fee field is the user's input: it is stored as meant
+    }});
+    EXPECT_EQ(loadBandList(e.profile, BandList::Weekday), (std::vector<TariffBand>{{8, 18, "11,5"}}));
+    EXPECT_EQ(readUnitFee(e.profile), "0.15");
+    EXPECT_EQ(e.host.messageBoxCount(), 0);
+}
+
 TEST_F(Editor, EnterInAnEditFieldSavesWithoutAddingABand) {
     open({[&](WindowId w) {
         e.host.type(w, Takt, "45");

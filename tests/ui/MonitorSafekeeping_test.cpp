@@ -55,7 +55,7 @@ TEST(MonitorSafekeeping, AnUnwritableLogIsToldOnceAndItsRecordsLandLaterInOrder)
 
 TEST(MonitorSafekeeping, WithoutANotificationAreaTheUserIsToldOnStderr) {
     Engine e;
-    e.host.setTrayAvailable(false);
+    e.host.setTrayArea(false);
     block(e.profile.path());
     ::testing::internal::CaptureStderr();
     e.run({[&] {

@@ -163,7 +163,7 @@ TEST(MonitorWindow, DiallingHidesAMinimisedWindowWithoutLogging) {
 
 TEST(MonitorWindow, WithoutANotificationAreaTheWindowIsMinimisedInstead) {
     Engine e;
-    e.host.setTrayAvailable(false);
+    e.host.setTrayArea(false);
     e.run({[&] {
         EXPECT_FALSE(e.dialog().trayAvailable());
         e.host.pressEnter(e.main());
@@ -172,6 +172,58 @@ TEST(MonitorWindow, WithoutANotificationAreaTheWindowIsMinimisedInstead) {
         EXPECT_FALSE(e.dialog().hiddenInTray());
         e.host.pressEscape(e.main());
     }});
+}
+
+// Mended: the notification area was looked for once, at start; a panel that
+// started later (or again) never got the icon, and "&OK" only minimised.
+TEST(MonitorWindow, ANotificationAreaThatComesLateOrAgainGetsTheIcon) {
+    Engine e;
+    e.host.setTrayArea(false);
+    e.run({[&] {
+        const WindowId w = e.main();
+        EXPECT_FALSE(e.host.trayIconPresent(TrayIconId));
+        e.host.setTrayArea(true);
+        EXPECT_TRUE(e.host.trayIconPresent(TrayIconId));
+        EXPECT_EQ(e.host.trayTooltip(TrayIconId), "Velmora");
+        e.host.pressEnter(w);
+        EXPECT_TRUE(e.dialog().hiddenInTray());
+        EXPECT_FALSE(e.host.isVisible(w));
+
+        e.host.setTrayArea(false); // the panel ends: the hidden window must stay reachable
+        EXPECT_FALSE(e.host.trayIconPresent(TrayIconId));
+        EXPECT_FALSE(e.dialog().hiddenInTray());
+        EXPECT_TRUE(e.host.isMinimized(w));
+        e.host.pressEnter(w);
+        EXPECT_TRUE(e.host.isMinimized(w));
+
+        e.host.setTrayArea(true); // and starts again
+        EXPECT_TRUE(e.host.trayIconPresent(TrayIconId));
+        e.host.trayMouse(TrayIconId, MouseLeftDown);
+        EXPECT_TRUE(e.host.isVisible(w));
+        EXPECT_FALSE(e.host.isMinimized(w));
+        e.host.pressEnter(w);
+        EXPECT_TRUE(e.dialog().hiddenInTray());
+        e.host.pressEscape(w);
+    }});
+    EXPECT_FALSE(e.host.trayIconPresent(TrayIconId));
+}
+
+// Mended: a tray click left an open editor without the keyboard focus.
+TEST(MonitorWindow, ATrayClickBringsTheTopmostOpenDialogForward) {
+    Engine e;
+    e.run({[&] { e.host.click(e.main(), CmdCostEditor); },
+           [&] {
+               const WindowId editor = e.host.topWindow();
+               e.host.trayMouse(TrayIconId, MouseLeftDown);
+               EXPECT_EQ(e.host.foregroundWindow(), editor);
+               e.host.pressEscape(editor);
+           },
+           [&] {
+               e.host.trayMouse(TrayIconId, MouseLeftDown);
+               EXPECT_EQ(e.host.foregroundWindow(), e.main());
+               e.host.pressEscape(e.main());
+           }});
+    EXPECT_FALSE(e.host.scriptRanOut());
 }
 
 TEST(MonitorWindow, ModalBoxesKeepTheMeterRunning) {
