@@ -22,18 +22,18 @@ bool startsLikeHexInfOrNan(const std::string& text) {
            strncasecmp(rest, "nan", 3) == 0;
 }
 
-void checkFloat(const std::string& text) {
-    std::optional<float> ours = velmora::parseLeadingFloat(text);
+void checkNumber(const std::string& text) {
+    std::optional<double> ours = velmora::parseLeadingDouble(text);
     if (startsLikeHexInfOrNan(text)) return;
     char* end = nullptr;
-    const float theirs = std::strtof(text.c_str(), &end); // the process stays in the C locale
+    const double theirs = std::strtod(text.c_str(), &end); // the process stays in the C locale
     const bool theirsIsNumber = end != text.c_str() && std::isfinite(theirs);
-    if (theirsIsNumber && std::fabs(theirs) < FLT_MIN) return; // underflow: ours reads 0
+    if (theirsIsNumber && std::fabs(theirs) < DBL_MIN) return; // underflow: ours reads 0
     if (ours.has_value() != theirsIsNumber) std::abort();
     if (ours && *ours != theirs) std::abort();
     if (ours) {
         char printed[512];
-        std::snprintf(printed, sizeof printed, "%.2f", static_cast<double>(*ours));
+        std::snprintf(printed, sizeof printed, "%.2f", *ours);
         if (velmora::formatTwoDecimals(*ours) != printed) std::abort();
     }
 }
@@ -62,7 +62,7 @@ std::int32_t referenceUnitMs(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    checkFloat(text.substr(0, text.find('\0')));
+    checkNumber(text.substr(0, text.find('\0')));
     if (velmora::unitLengthTextToMs(text) != referenceUnitMs(text)) std::abort();
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "app/MonitorApp.h"
 
+#include "ui/ControlIds.h"
 #include "ui/Templates.h"
 
 namespace velmora {
@@ -10,6 +11,10 @@ bool MonitorApp::runMainDialog() {
     env_.host.runModal(mainDialogTemplate(), dialog, 0);
     mainWindow_ = nullptr;
     return false;
+}
+
+void MonitorApp::bringMainWindowForward() {
+    if (mainWindow_) mainWindow_->onTrayNotify(ids::TrayIconId, MouseLeftDown);
 }
 
 } // namespace velmora

@@ -15,6 +15,9 @@ public:
     bool runMainDialog();
     // The main window while it runs, else nullptr.
     MonitorDialog* mainWindow() const { return mainWindow_; }
+    // A second start of the program asked for the window: it comes forward as
+    // a left click on the notification-area icon brings it.
+    void bringMainWindowForward();
 
 private:
     MonitorEnvironment env_;

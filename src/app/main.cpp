@@ -9,6 +9,7 @@
 #include "app/Display.h"
 #include "app/HistoryWindowViewer.h"
 #include "app/MonitorApp.h"
+#include "instance/SingleInstance.h"
 #include "platform/Version.h"
 #include "qthost/QtHost.h"
 #include "qthost/SignalBridge.h"
@@ -50,6 +51,9 @@ int runMonitor(int argc, char* argv[]) {
     velmora::installGermanTranslation(application);
 
     const std::string directory = velmora::dataDirectory();
+    // One meter per data folder: a second start brings the running window forward and ends.
+    velmora::SingleInstance instance(directory);
+    if (!instance.claimOrBringForward()) return velmora::kExitOk;
     velmora::profile_file::removeOrphanTemps(directory); // what writers killed earlier left behind
     const std::string executable = QCoreApplication::applicationFilePath().toStdString();
     velmora::SettingsProfile profile(directory + "/" + velmora::profileFileName(executable));
@@ -65,6 +69,7 @@ int runMonitor(int argc, char* argv[]) {
                                           velmora::exportFileDialog()});
 
     velmora::MonitorApp app({host, clock, *source, facts, profile, log, &history, &autostart});
+    instance.onComeForward([&app] { app.bringMainWindowForward(); });
     // `kill`, the session's end, Ctrl+C and a closed terminal end the program
     // as Escape does: a running connection is logged, the settings are saved.
     const auto endAsEscape = [&host, &app] {

@@ -363,6 +363,13 @@ bool InMemoryHost::trayNotify(WindowId owner, TrayOp op, int iconId, int iconRes
     return true;
 }
 
+bool InMemoryHost::trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) {
+    auto it = trayIcons_.find(iconId);
+    if (it == trayIcons_.end() || it->second.owner != owner) return false;
+    trayMessages_.push_back({iconId, title, text});
+    return true;
+}
+
 void InMemoryHost::setTrayArea(bool present) {
     if (present == trayAvailable_) return;
     trayAvailable_ = present;

@@ -68,6 +68,7 @@ public:
     void beep() override;
     bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                     const std::string& tooltip) override;
+    bool trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) override;
     bool setTrayMenu(int iconId, const std::vector<TrayMenuItem>& items) override;
     bool hasModalAbove(WindowId window) const override;
 
@@ -95,6 +96,7 @@ public:
     int beepCount() const override { return beepCount_; }
     bool trayIconPresent(int iconId) const override { return trayIcons_.count(iconId) != 0; }
     std::string trayTooltip(int iconId) const override;
+    std::vector<TrayMessage> trayMessages() const override { return trayMessages_; }
     std::vector<TrayMenuItem> openTrayMenu(int iconId) override;
     void chooseTrayMenuItem(int iconId, int itemId) override;
 
@@ -204,6 +206,7 @@ private:
     std::uint64_t timerSeq_ = 0;
     std::map<TimerKey, std::vector<int>> readWatches_;
     std::map<int, TrayIcon> trayIcons_;
+    std::vector<TrayMessage> trayMessages_;
     std::map<int, std::vector<TrayMenuItem>> trayMenus_;
     int questionBoxesOpen_ = 0;
     bool trayAvailable_ = true;

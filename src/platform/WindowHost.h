@@ -33,6 +33,14 @@ enum class ShowMode { Normal, Minimized, Hidden };
 enum class TrayOp { Add, Delete };
 enum class MessageBoxKind { Question, Information };
 
+// A message shown from a notification-area icon.
+struct TrayMessage {
+    int iconId = 0;
+    std::string title;
+    std::string text;
+    bool operator==(const TrayMessage&) const = default;
+};
+
 // One entry of a notification-area icon's context menu.
 struct TrayMenuItem {
     int id = 0;
@@ -136,6 +144,8 @@ public:
     // Notification-area icon; callbacks go to the owner's onTrayNotify.
     virtual bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                             const std::string& tooltip) = 0;
+    // A short message beside the owner's icon; false when that icon is not there.
+    virtual bool trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) = 0;
     // The icon's context menu (the right button opens it), replacing the one
     // before; it goes with the icon. False when the icon is not there.
     virtual bool setTrayMenu(int iconId, const std::vector<TrayMenuItem>& items) = 0;
@@ -191,6 +201,8 @@ public:
     virtual int beepCount() const = 0;
     virtual bool trayIconPresent(int iconId) const = 0;
     virtual std::string trayTooltip(int iconId) const = 0;
+    // Every message shown from a notification-area icon, oldest first.
+    virtual std::vector<TrayMessage> trayMessages() const = 0;
     // A notification area appears on the desktop or vanishes from it.
     virtual void setTrayArea(bool present) = 0;
     // The user opens the icon's context menu (its owner hears

@@ -505,6 +505,14 @@ bool QtHost::addTrayIcon(WindowId owner, int iconId, int iconResource, const std
     return true;
 }
 
+bool QtHost::trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) {
+    auto it = trayIcons_.find(iconId);
+    if (it == trayIcons_.end() || it->second->owner != owner) return false;
+    it->second->icon->showMessage(qtText(title), qtText(text), QSystemTrayIcon::Information);
+    trayMessages_.push_back({iconId, title, text});
+    return true;
+}
+
 void QtHost::announceTrayArea(bool present) {
     std::vector<WindowId> open;
     for (const auto& entry : windows_) open.push_back(entry.first);

@@ -68,6 +68,7 @@ public:
     void beep() override;
     bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
                     const std::string& tooltip) override;
+    bool trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) override;
     bool setTrayMenu(int iconId, const std::vector<TrayMenuItem>& items) override;
     bool hasModalAbove(WindowId window) const override;
 
@@ -98,6 +99,7 @@ public:
     void deliverTrayMessage(int iconId, int mouseMessage);
     QMenu* trayMenu(int iconId) const;
     int beepCount() const { return beeps_; }
+    const std::vector<TrayMessage>& trayMessagesShown() const { return trayMessages_; }
 
 private:
     struct Window;
@@ -130,6 +132,7 @@ private:
     std::function<bool()> trayAvailable_;
     bool followTrayArea_ = true;
     int beeps_ = 0;
+    std::vector<TrayMessage> trayMessages_;
 };
 
 } // namespace velmora

@@ -51,6 +51,7 @@ public:
     int beepCount() const override { return host_.beepCount(); }
     bool trayIconPresent(int iconId) const override;
     std::string trayTooltip(int iconId) const override;
+    std::vector<TrayMessage> trayMessages() const override { return host_.trayMessagesShown(); }
     void setTrayArea(bool present) override;
     std::vector<TrayMenuItem> openTrayMenu(int iconId) override;
     void chooseTrayMenuItem(int iconId, int itemId) override;

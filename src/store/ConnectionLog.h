@@ -17,6 +17,7 @@ struct LogRecord {
     LocalTime end;
     std::string connectionCost; // text of the cost field
     std::string grandTotal;     // text of the grand-total field
+    bool operator==(const LogRecord&) const = default;
 };
 
 // "Von d.m.yyyy hh:mm:ss bis d.m.yyyy hh:mm:ss"

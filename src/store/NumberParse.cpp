@@ -47,7 +47,7 @@ DecimalSpan scanDecimal(std::string_view text) {
     return span;
 }
 
-// The exponent part ("e-12") as a number, saturated far beyond any float range.
+// The exponent part ("e-12") as a number, saturated far beyond any double range.
 std::int64_t exponentOf(std::string_view exponentText) {
     if (exponentText.empty()) return 0;
     std::size_t pos = 1;
@@ -59,7 +59,7 @@ std::int64_t exponentOf(std::string_view exponentText) {
     return negative ? -exponent : exponent;
 }
 
-// Whether a number out of float range is tiny rather than huge: the position of
+// Whether a number out of double range is tiny rather than huge: the position of
 // its first significant digit relative to the decimal point, plus the exponent.
 bool isBelowOne(std::string_view number, std::size_t mantissaEnd) {
     std::size_t integerEnd = skipDigits(number, 0);
@@ -79,7 +79,7 @@ bool isBelowOne(std::string_view number, std::size_t mantissaEnd) {
 
 } // namespace
 
-std::optional<float> parseLeadingFloat(std::string_view text) {
+std::optional<double> parseLeadingDouble(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size() && isCBlank(text[pos])) ++pos;
     bool negative = false;
@@ -91,12 +91,12 @@ std::optional<float> parseLeadingFloat(std::string_view text) {
     DecimalSpan span = scanDecimal(rest);
     if (span.length == 0) return std::nullopt;
     std::string_view number = rest.substr(0, span.length);
-    float value = 0.0f;
+    double value = 0.0;
     auto result = std::from_chars(number.data(), number.data() + number.size(), value);
     if (result.ec == std::errc::result_out_of_range) {
         // Underflow reads as zero, as "%f" would; overflow is no number.
         if (!isBelowOne(number, span.mantissaEnd)) return std::nullopt;
-        value = 0.0f;
+        value = 0.0;
     } else if (result.ec != std::errc()) {
         return std::nullopt;
     }

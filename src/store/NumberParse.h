@@ -9,10 +9,11 @@
 
 namespace velmora {
 
-// Like "%f" into a float: leading blanks, optional sign, digits with an optional
-// "." and fraction, optional exponent; stops at the first character that does
-// not fit. nullopt when no number begins the text, or it is not finite.
-std::optional<float> parseLeadingFloat(std::string_view text);
+// Like "%lf" into a double: leading blanks, optional sign, digits with an
+// optional "." and fraction, optional exponent; stops at the first character
+// that does not fit. nullopt when no number begins the text, or it is not
+// finite. Money is read this way: a float would drift by cents within a year.
+std::optional<double> parseLeadingDouble(std::string_view text);
 
 // A unit length in seconds ("21.5") to milliseconds: the leading digits with an
 // optional "." and fraction, times 1000, any fraction of a millisecond dropped;

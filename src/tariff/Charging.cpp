@@ -18,12 +18,12 @@ constexpr std::array<int, 9> kWarningMinutes{kNeverWarns, 5, 10, 15, 30, 60, 90,
 
 } // namespace
 
-float chargePerUnit(int zone, const SettingsProfile& profile) {
+double chargePerUnit(int zone, const SettingsProfile& profile) {
     if (zone != UserDefined) {
         return kDefaultFee;
     }
     // A fee text without a leading number would otherwise charge nothing at all.
-    return parseLeadingFloat(readUnitFee(profile)).value_or(kDefaultFee);
+    return parseLeadingDouble(readUnitFee(profile)).value_or(kDefaultFee);
 }
 
 int warningMinutes(int warningIndex) {

@@ -8,11 +8,11 @@
 
 namespace velmora {
 
-inline constexpr float kDefaultFee = 0.12f;
+inline constexpr double kDefaultFee = 0.12;
 
 // Fee of one unit: 0.12 for the built-in zones; for the user-defined tariff
 // the leading number of "Gebuehr" (read now), 0.12 when it holds none.
-float chargePerUnit(int zone, const SettingsProfile& profile);
+double chargePerUnit(int zone, const SettingsProfile& profile);
 
 // Minutes after which the warning of a list entry sounds; -1 for "kein
 // Warnsignal" and for an index outside the list (never warns).

@@ -29,6 +29,6 @@ std::string normaliseDecimalInput(std::string_view typed) {
 
 bool readsAsUnitLength(std::string_view text) { return !text.empty() && isDigit(text.front()); }
 
-bool readsAsFee(std::string_view text) { return parseLeadingFloat(text).has_value(); }
+bool readsAsFee(std::string_view text) { return parseLeadingDouble(text).has_value(); }
 
 } // namespace velmora

@@ -14,11 +14,12 @@ void MonitorDialog::startConnectionClock() {
 }
 
 void MonitorDialog::chargeUnit() {
-    const float fee = chargePerUnit(tariffZone(), env_.profile);
+    const double fee = chargePerUnit(tariffZone(), env_.profile);
     connectionCost_ += fee;
     grandTotal_ += fee;
     showMoney(ids::GrandTotal, grandTotal_);
     showMoney(ids::ConnectionCost, connectionCost_);
+    if (connected_ && chargingStarted) checkpoint();
 }
 
 // A change of band cuts the running unit short and charges a new one at once.

@@ -23,7 +23,11 @@ constexpr std::array<const char*, 9> kWarnings{
 
 } // namespace
 
-MonitorDialog::MonitorDialog(MonitorEnvironment env) : env_(env), windowIcon_(ids::ProgramIcon) {}
+MonitorDialog::MonitorDialog(MonitorEnvironment env)
+    : env_(env),
+      windowIcon_(ids::ProgramIcon),
+      keeper_(env.log, env.profile, journalPathBeside(env.log.path()),
+              [this](const std::string& title, const std::string& text) { tellUser(title, text); }) {}
 
 void MonitorDialog::onInitDialog(WindowId self) {
     self_ = self;
@@ -38,6 +42,7 @@ void MonitorDialog::onInitDialog(WindowId self) {
                       ids::TimeOnline, ids::ConnectionCost})
         setField(field, kNoConnection);
     fillLists();
+    keeper_.start(); // what a crashed run left counts before the total is read
     loadSettings();
     const bool warningInList = warningIndex_ >= 0 && warningIndex_ < static_cast<int>(kWarnings.size());
     env_.host.setCurSel(self_, ids::WarningList, warningInList ? warningIndex_ : -1);
@@ -89,6 +94,7 @@ void MonitorDialog::onDestroy() {
     saveSettings();
     env_.host.killTimer(self_, ids::PollTimer);
     env_.host.killTimer(self_, ids::UnitTimer);
+    keeper_.finish();
 }
 
 void MonitorDialog::readCurrencyText() {
@@ -107,7 +113,7 @@ void MonitorDialog::setField(int controlId, const std::string& text) {
     env_.host.setText(self_, controlId, text);
 }
 
-void MonitorDialog::showMoney(int controlId, float amount) {
+void MonitorDialog::showMoney(int controlId, double amount) {
     setField(controlId, formatTwoDecimals(amount));
 }
 

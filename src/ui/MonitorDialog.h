@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/SystemFacts.h"
 #include "platform/WindowHost.h"
+#include "journal/RecordKeeper.h"
 #include "autostart/AutostartEntry.h"
 #include "monitor/ConnectionSource.h"
 #include "store/ConnectionLog.h"
@@ -94,8 +95,8 @@ public:
     bool hiddenInTray() const { return hiddenInTray_; }
     bool trayAvailable() const { return trayAvailable_; }
     int unitLengthMs() const { return unitLengthMs_; }
-    float connectionCost() const { return connectionCost_; }
-    float grandTotal() const { return grandTotal_; }
+    double connectionCost() const { return connectionCost_; }
+    double grandTotal() const { return grandTotal_; }
     int warningIndex() const { return warningIndex_; }
     const LocalTime& connectTime() const { return connectTime_; }
 
@@ -109,7 +110,13 @@ private:
     int tariffZone() const;
     std::string fieldText(int controlId) const;
     void setField(int controlId, const std::string& text);
-    void showMoney(int controlId, float amount);
+    void showMoney(int controlId, double amount);
+    // Safekeeping of the money records (MonitorSafekeeping.cpp).
+    OpenConnection openConnection() const;
+    void checkpoint();
+    void checkpointIfDue();
+    SettingsValues standardSettings();
+    void tellUser(const std::string& title, const std::string& text);
     void bringBack();
     void toggleAutostart();
 
@@ -122,12 +129,14 @@ private:
     LocalTime connectTime_{};
     int warningIndex_ = 0;
     int unitLengthMs_ = 0;
-    float connectionCost_ = 0.0f;
-    float grandTotal_ = 0.0f;
+    double connectionCost_ = 0.0; // money in double: a float drifts by cents within a year
+    double grandTotal_ = 0.0;
     bool hiddenInTray_ = false;
     int trayIcon_ = 0;
     bool trayAvailable_ = false;
     std::string currencyText_ = "$";
+    RecordKeeper keeper_;
+    std::uint64_t lastCheckpointMs_ = 0;
 };
 
 } // namespace velmora

@@ -16,10 +16,11 @@ void MonitorDialog::onTimer(int timerId) {
 }
 
 void MonitorDialog::pollTick() {
+    keeper_.retry();
     probeConnection();
     if (!connected_) {
         chargingStarted = false;
-        connectionCost_ = 0.0f;
+        connectionCost_ = 0.0;
         unitLengthMs_ = 0;
         env_.host.setCaption(self_, kNoConnection);
         return;
@@ -30,6 +31,7 @@ void MonitorDialog::pollTick() {
         chargeUnit();
     }
     updateChargePeriod();
+    checkpointIfDue();
     setField(ids::UnitLength, unitLengthMs_ == 0 ? kNoConnection : formatUnitLength(unitLengthMs_));
     showMoney(ids::ConnectionCost, connectionCost_);
     env_.host.setCaption(self_, fieldText(ids::ConnectionCost) + " " + currencyText_ + "  /  " +
@@ -89,7 +91,7 @@ void MonitorDialog::clearConnection() {
                       ids::TimeOnline, ids::ConnectionCost})
         setField(field, kNoConnection);
     env_.host.enable(self_, ids::TariffList, true);
-    connectionCost_ = 0.0f;
+    connectionCost_ = 0.0;
     unitLengthMs_ = 0;
     connected_ = false;
     if (env_.host.isMinimized(self_)) minimizeOrHide();

@@ -418,6 +418,21 @@ TEST_P(HostBehaviour, TrayIconReportsMouseToItsOwnerUntilDeleted) {
     EXPECT_EQ(user().beepCount(), 2);
 }
 
+TEST_P(HostBehaviour, TrayMessagesNeedTheOwnersIcon) {
+    ProbeDialog dialog;
+    run(dialog, {[&] {
+        const WindowId w = dialog.self;
+        EXPECT_FALSE(host().trayMessage(w, ids::TrayIconId, "Titel", "ohne Symbol"));
+        host().trayNotify(w, TrayOp::Add, ids::TrayIconId, ids::TrayIconResource, "Velmora");
+        EXPECT_FALSE(host().trayMessage(w + 1, ids::TrayIconId, "Titel", "fremdes Fenster"));
+        EXPECT_TRUE(host().trayMessage(w, ids::TrayIconId, "Gespeichert", "zelvar.log: geschrieben"));
+        host().trayNotify(w, TrayOp::Delete, ids::TrayIconId, ids::TrayIconResource, "Velmora");
+        EXPECT_FALSE(host().trayMessage(w, ids::TrayIconId, "Titel", "Symbol entfernt"));
+    }, end(dialog)});
+    EXPECT_EQ(user().trayMessages(),
+              (std::vector<TrayMessage>{{ids::TrayIconId, "Gespeichert", "zelvar.log: geschrieben"}}));
+}
+
 // A panel that starts late, ends, and starts again.
 TEST_P(HostBehaviour, NewsOfTheNotificationAreaReachEveryOpenWindowOncePerChange) {
     ProbeDialog outer, inner;

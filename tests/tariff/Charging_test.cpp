@@ -8,17 +8,17 @@
 namespace velmora::testing {
 namespace {
 
-float userFeeFor(const std::string& feeLine) {
+double userFeeFor(const std::string& feeLine) {
     TempProfile temp;
     temp.write("[Cost-Editor]\n" + feeLine + "\n");
     return chargePerUnit(UserDefined, temp.profile());
 }
 
 TEST(ChargePerUnit, UserDefinedFeeIsTheLeadingNumberOfTheStoredText) {
-    EXPECT_EQ(userFeeFor("Gebuehr=0.23"), 0.23f);
-    EXPECT_EQ(userFeeFor("Gebuehr=1.5 DM"), 1.5f);
-    EXPECT_EQ(userFeeFor("Gebuehr=0,23"), 0.0f); // decimal comma: the number stops at 0
-    EXPECT_EQ(userFeeFor("Gebuehr=2e-1"), 0.2f);
+    EXPECT_EQ(userFeeFor("Gebuehr=0.23"), 0.23);
+    EXPECT_EQ(userFeeFor("Gebuehr=1.5 DM"), 1.5);
+    EXPECT_EQ(userFeeFor("Gebuehr=0,23"), 0.0); // decimal comma: the number stops at 0
+    EXPECT_EQ(userFeeFor("Gebuehr=2e-1"), 0.2);
 }
 
 TEST(ChargePerUnit, FallsBackToTheDefaultWhenNoFeeCanBeRead) {
@@ -32,7 +32,7 @@ TEST(ChargePerUnit, OtherTariffsIgnoreTheStoredFee) {
     TempProfile temp;
     temp.write("[Cost-Editor]\nGebuehr=0.99\n");
     for (int zone : {int{City}, int{Region50}, int{Region200}, int{Fern}, int{NoTariff}, 17}) {
-        EXPECT_EQ(chargePerUnit(zone, temp.profile()), 0.12f) << zone;
+        EXPECT_EQ(chargePerUnit(zone, temp.profile()), 0.12) << zone;
     }
 }
 
@@ -62,23 +62,23 @@ TEST(Display, UnitLengthInSecondsWithTwoDecimals) {
     EXPECT_EQ(formatUnitLength(11), "0.01 Sekunden Bereich");
 }
 
-// The meter adds one fee at a time in single precision; the rounding of each
-// step is part of what the user sees.
-float sumOfUnits(float fee, int units) {
-    float total = 0.0f;
+// The meter adds one fee at a time. In single precision (as the meter once did)
+// 1000 units of 0.12 made 120.00109 and 100,000 units were shown as 12009.64; in
+// double precision every sum a user can reach stays exact to the cent.
+double sumOfUnits(double fee, int units) {
+    double total = 0.0;
     for (int i = 0; i < units; ++i) {
         total += fee;
     }
     return total;
 }
 
-TEST(Charging, SinglePrecisionSumsRoundAsShown) {
-    const float fee = chargePerUnit(City, SettingsProfile("/nonexistent/velmora.ini"));
-    EXPECT_FLOAT_EQ(sumOfUnits(fee, 1000), 120.00109f);
-    EXPECT_NE(sumOfUnits(fee, 1000), 120.0f);
-    EXPECT_EQ(formatTwoDecimals(sumOfUnits(fee, 1000)), "120.00");
-    EXPECT_FLOAT_EQ(sumOfUnits(fee, 100), 11.99999f);
+TEST(Charging, SumsOfUnitsAreExactToTheCent) {
+    const double fee = chargePerUnit(City, SettingsProfile("/nonexistent/velmora.ini"));
+    EXPECT_NEAR(sumOfUnits(fee, 1000), 120.0, 1e-9);
     EXPECT_EQ(formatTwoDecimals(sumOfUnits(fee, 100)), "12.00");
+    EXPECT_EQ(formatTwoDecimals(sumOfUnits(fee, 100'000)), "12000.00");
+    EXPECT_EQ(formatTwoDecimals(sumOfUnits(0.23, 1'000'000)), "230000.00");
 }
 
 } // namespace

@@ -151,7 +151,7 @@ TEST(MonitorEngine, ProbeStatesFromDiallingToHangingUp) {
         e.seconds(1);
         EXPECT_FALSE(e.dialog().connected());
         EXPECT_EQ(e.dialog().unitLengthMs(), 0);
-        EXPECT_EQ(e.dialog().connectionCost(), 0.0f);
+        EXPECT_EQ(e.dialog().connectionCost(), 0.0);
         e.seconds(5);
         e.source.up("Second");
         e.seconds(2);
@@ -280,15 +280,19 @@ TEST(MonitorEngine, TimeOnlineSurvivesTheOld32BitTickWrap) {
     }});
 }
 
-TEST(MonitorEngine, SingleUnitsAddUpInSinglePrecision) {
+// Single precision made 1000 units of 0.12 into 120.00109 and 100,000 into
+// 12009.64: the meter now keeps money in double precision.
+TEST(MonitorEngine, UnitsAddUpExactToTheCent) {
     Engine e;
     e.run({[&] {
         for (int i = 0; i < 1000; ++i) e.dialog().chargeUnit();
-        EXPECT_EQ(e.dialog().grandTotal(), 120.00109f);
+        EXPECT_NEAR(e.dialog().grandTotal(), 120.0, 1e-9);
         EXPECT_EQ(e.field(GrandTotal), "120.00");
+        for (int i = 1000; i < 100'000; ++i) e.dialog().chargeUnit();
+        EXPECT_EQ(e.field(GrandTotal), "12000.00");
         e.host.pressEscape(e.main());
     }});
-    EXPECT_EQ(e.profile.readString("Standard", "Kosten", ""), "120.00");
+    EXPECT_EQ(e.profile.readString("Standard", "Kosten", ""), "12000.00");
 }
 
 TEST(MonitorEngine, UserTariffFeeAndBandsApplyWhileConnected) {

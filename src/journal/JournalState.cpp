@@ -1,0 +1,126 @@
+#include "journal/JournalState.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
+namespace velmora {
+namespace {
+
+constexpr int kFormat = 1;
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+QJsonArray timeArray(const LocalTime& t) {
+    return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.dayOfWeek};
+}
+
+std::optional<LocalTime> timeOf(const QJsonValue& value) {
+    const QJsonArray a = value.toArray();
+    if (a.size() != 7) return std::nullopt;
+    for (const QJsonValue& field : a)
+        if (!field.isDouble()) return std::nullopt;
+    LocalTime t;
+    t.year = a[0].toInt();
+    t.month = a[1].toInt();
+    t.day = a[2].toInt();
+    t.hour = a[3].toInt();
+    t.minute = a[4].toInt();
+    t.second = a[5].toInt();
+    t.dayOfWeek = a[6].toInt();
+    return t;
+}
+
+QJsonObject openObject(const OpenConnection& c) {
+    return {{"name", qs(c.entryName)},
+            {"start", timeArray(c.start)},
+            {"startBoot", static_cast<double>(c.startBootSeconds)},
+            {"checkpoint", timeArray(c.checkpoint)},
+            {"checkpointBoot", static_cast<double>(c.checkpointBootSeconds)},
+            {"cost", qs(c.cost)},
+            {"total", qs(c.total)}};
+}
+
+std::optional<OpenConnection> openOf(const QJsonObject& o) {
+    std::optional<LocalTime> start = timeOf(o["start"]);
+    std::optional<LocalTime> checkpoint = timeOf(o["checkpoint"]);
+    if (!start || !checkpoint || !o["cost"].isString() || !o["total"].isString()) return std::nullopt;
+    return OpenConnection{o["name"].toString().toStdString(),
+                          *start,
+                          static_cast<std::uint64_t>(o["startBoot"].toDouble()),
+                          *checkpoint,
+                          static_cast<std::uint64_t>(o["checkpointBoot"].toDouble()),
+                          o["cost"].toString().toStdString(),
+                          o["total"].toString().toStdString()};
+}
+
+QJsonObject recordObject(const LogRecord& r) {
+    return {{"start", timeArray(r.start)},
+            {"end", timeArray(r.end)},
+            {"cost", qs(r.connectionCost)},
+            {"total", qs(r.grandTotal)}};
+}
+
+std::optional<LogRecord> recordOf(const QJsonObject& o) {
+    std::optional<LocalTime> start = timeOf(o["start"]);
+    std::optional<LocalTime> end = timeOf(o["end"]);
+    if (!start || !end || !o["cost"].isString() || !o["total"].isString()) return std::nullopt;
+    return LogRecord{*start, *end, o["cost"].toString().toStdString(), o["total"].toString().toStdString()};
+}
+
+} // namespace
+
+std::string journalText(const JournalState& state) {
+    QJsonObject root{{"format", kFormat}};
+    if (state.open) root["open"] = openObject(*state.open);
+    if (state.logResetPending) root["resetLog"] = true;
+    QJsonArray records;
+    for (const LogRecord& record : state.pendingRecords) records.append(recordObject(record));
+    if (!records.isEmpty()) root["records"] = records;
+    QJsonArray settings; // an array of pairs: the keys keep their order
+    for (const auto& [key, value] : state.pendingSettings) settings.append(QJsonArray{qs(key), qs(value)});
+    if (!settings.isEmpty()) root["settings"] = settings;
+    return QJsonDocument(root).toJson(QJsonDocument::Compact).toStdString();
+}
+
+std::optional<JournalState> parseJournalText(std::string_view text) {
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    const QJsonObject root = document.object();
+    if (!document.isObject() || root["format"].toInt() != kFormat) return std::nullopt;
+    JournalState state;
+    if (root.contains("open")) {
+        state.open = openOf(root["open"].toObject());
+        if (!state.open) return std::nullopt;
+    }
+    state.logResetPending = root["resetLog"].toBool();
+    for (const QJsonValue& value : root["records"].toArray()) {
+        std::optional<LogRecord> record = recordOf(value.toObject());
+        if (!record) return std::nullopt;
+        state.pendingRecords.push_back(std::move(*record));
+    }
+    for (const QJsonValue& value : root["settings"].toArray()) {
+        const QJsonArray pair = value.toArray();
+        if (pair.size() != 2 || !pair[0].isString() || !pair[1].isString()) return std::nullopt;
+        state.pendingSettings.emplace_back(pair[0].toString().toStdString(), pair[1].toString().toStdString());
+    }
+    return state;
+}
+
+JournalState closedAfterCrash(JournalState state) {
+    if (!state.open) return state;
+    const OpenConnection& open = *state.open;
+    state.pendingRecords.push_back({open.start, open.checkpoint, open.cost, open.total});
+    bool totalSet = false;
+    for (auto& [key, value] : state.pendingSettings) {
+        if (key != "Kosten") continue;
+        value = open.total;
+        totalSet = true;
+    }
+    if (!totalSet) state.pendingSettings.insert(state.pendingSettings.begin(), {"Kosten", open.total});
+    state.open.reset();
+    return state;
+}
+
+} // namespace velmora

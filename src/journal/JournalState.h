@@ -1,0 +1,49 @@
+#pragma once
+// What the journal holds: the open connection as of its last checkpoint, and
+// every write that has not reached its file yet. Stored as JSON.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "store/ConnectionLog.h"
+
+namespace velmora {
+
+struct OpenConnection {
+    std::string entryName;
+    LocalTime start;
+    std::uint64_t startBootSeconds = 0; // boot clock (it counts suspend) at the start
+    LocalTime checkpoint;
+    std::uint64_t checkpointBootSeconds = 0;
+    std::string cost;  // the connection's charges so far, as the window shows them
+    std::string total; // the grand total, this connection included, as shown
+    bool operator==(const OpenConnection&) const = default;
+};
+
+// Keys of section "Standard" of the settings, in the order they are written.
+using SettingsValues = std::vector<std::pair<std::string, std::string>>;
+
+struct JournalState {
+    std::optional<OpenConnection> open;
+    bool logResetPending = false; // the user had the log deleted; not done yet
+    std::vector<LogRecord> pendingRecords; // oldest first
+    SettingsValues pendingSettings;        // empty: nothing to write
+    bool empty() const { return !open && !logResetPending && pendingRecords.empty() && pendingSettings.empty(); }
+    bool operator==(const JournalState&) const = default;
+};
+
+std::string journalText(const JournalState& state);
+// nullopt when the text is no journal state this program wrote.
+std::optional<JournalState> parseJournalText(std::string_view text);
+
+// The state a writer left when it ended without closing its connection: the
+// connection becomes a log record ending at its last checkpoint, and its grand
+// total the "Kosten" to store. Applying it twice changes nothing more.
+JournalState closedAfterCrash(JournalState state);
+
+} // namespace velmora

@@ -1,0 +1,87 @@
+#pragma once
+// Keeps every money record until it is on disk. A log record or the settings
+// that cannot be written now stay pending, in order, and are tried again at
+// every call of retry() until they land; the user hears of it once when a
+// file starts failing and once when everything held back has been written.
+// The open connection's checkpoints and everything pending are mirrored in the
+// journal, so that neither a crash nor an end with a full disk loses them: the
+// next start writes what the journal holds (see closedAfterCrash).
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "journal/JournalFile.h"
+#include "journal/JournalState.h"
+#include "store/ConnectionLog.h"
+#include "store/SettingsProfile.h"
+
+namespace velmora {
+
+inline constexpr const char* kJournalFileName = "zelvar.journal";
+inline constexpr const char* kSettingsSection = "Standard";
+
+// The journal lies beside the log.
+std::string journalPathBeside(const std::string& logPath);
+
+class RecordKeeper {
+public:
+    // Tells the user something (German title and text).
+    using Notify = std::function<void(const std::string& title, const std::string& text)>;
+
+    RecordKeeper(ConnectionLog& log, SettingsProfile& profile, std::string journalPath, Notify notify);
+
+    // Claims the journal; what a run that ended without closing left there is
+    // written now (or kept pending). Call before the settings are read.
+    void start();
+    // The open connection as it stands; a crash loses only what comes after.
+    void checkpoint(const OpenConnection& open);
+    // A finished connection: its record and the settings holding its total.
+    void connectionEnded(const LogRecord& record, SettingsValues settings);
+    void saveSettings(SettingsValues settings);
+    // The user had the log deleted: records still pending go with it, the
+    // settings are written, the open connection (if any) carries on.
+    void resetLog(SettingsValues settings, std::optional<OpenConnection> open);
+    // Tries again whatever is pending.
+    void retry();
+    // The last try at the end of the run; the journal goes when it holds nothing.
+    void finish();
+
+    // A settings value not yet written, which is newer than the file's.
+    std::optional<std::string> pendingSetting(std::string_view key) const;
+    const JournalState& state() const { return state_; }
+    // For tests: runs after every step that changed a file, to stop the run there.
+    void afterEachStep(std::function<void()> hook) { stepHook_ = std::move(hook); }
+
+private:
+    // One file's failure episode: told once when it starts, once when it ends.
+    struct Episode {
+        std::string path;
+        std::string failedTitle;
+        std::string failedAdvice;
+        std::string doneTitle;
+        std::string doneText;
+        bool failing = false;
+    };
+
+    void persist();
+    void writePending();
+    void report(Episode& episode, const WriteResult& result, bool nothingLeft);
+    void step();
+
+    ConnectionLog& log_;
+    SettingsProfile& profile_;
+    JournalFile journal_;
+    Notify notify_;
+    JournalState state_;
+    bool changed_ = false;           // the state differs from the journal's
+    bool journalHoldsState_ = false; // the file holds a state that is not empty
+    bool journalBehind_ = false;     // the last journal write failed
+    Episode logEpisode_;
+    Episode profileEpisode_;
+    Episode journalEpisode_;
+    std::function<void()> stepHook_;
+};
+
+} // namespace velmora

@@ -1,0 +1,32 @@
+// Stands in for the program in the one-meter tests: claims the data folder
+// named by its argument. As the folder's meter it prints "meter" and then
+// "forward" for every second start that asks, until it is signalled; as a
+// second start it prints "second" and ends with status 0.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include <QCoreApplication>
+
+#include "instance/SingleInstance.h"
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: instance_probe <data folder> [patience ms]\n");
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    velmora::SingleInstance instance(argv[1]);
+    const std::chrono::milliseconds patience(argc > 2 ? std::atoi(argv[2]) : 3000);
+    if (!instance.claimOrBringForward(patience)) {
+        std::printf("second\n");
+        return 0;
+    }
+    instance.onComeForward([] {
+        std::printf("forward\n");
+        std::fflush(stdout);
+    });
+    std::printf("meter\n");
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}

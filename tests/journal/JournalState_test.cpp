@@ -1,0 +1,60 @@
+// The journal's state as text, and what a crashed writer's state becomes.
+#include <gtest/gtest.h>
+
+#include "journal/JournalState.h"
+
+namespace velmora {
+namespace {
+
+LocalTime at(int day, int hour, int minute, int second) { return {2026, 12, 3, day, hour, minute, second, 0}; }
+
+OpenConnection openConnection() {
+    return {"T-Online \"Büro\"", at(9, 10, 30, 0), 7000, at(9, 10, 44, 30), 7870, "1.32", "125.40"};
+}
+
+TEST(JournalState, RoundTripsEveryPartAsText) {
+    JournalState state;
+    state.open = openConnection();
+    state.logResetPending = true;
+    state.pendingRecords = {{at(8, 9, 5, 7), at(8, 10, 15, 0), "3.60", "124.08"},
+                            {at(8, 23, 59, 30), at(9, 0, 0, 40), "0.12", "124.20"}};
+    state.pendingSettings = {{"Kosten", "124.20"}, {"Tarifzone", "4"}, {"Warnung", "-1"}};
+    const std::optional<JournalState> back = parseJournalText(journalText(state));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, state);
+    EXPECT_EQ(parseJournalText(journalText(JournalState{})), JournalState{});
+    EXPECT_TRUE(JournalState{}.empty());
+}
+
+TEST(JournalState, TextOfAnotherKindIsNoState) {
+    for (const char* text : {"", "[Standard]\nKosten=1.00\n", "{}", "{\"format\":2}",
+                             "{\"format\":1,\"open\":{\"start\":[1,2]}}",
+                             "{\"format\":1,\"records\":[{\"cost\":\"1\"}]}",
+                             "{\"format\":1,\"settings\":[[\"Kosten\"]]}"}) {
+        EXPECT_EQ(parseJournalText(text), std::nullopt) << text;
+    }
+}
+
+TEST(JournalState, ACrashedConnectionBecomesARecordEndingAtItsLastCheckpointOnce) {
+    JournalState crashed;
+    crashed.open = openConnection();
+    crashed.pendingRecords = {{at(8, 9, 5, 7), at(8, 10, 15, 0), "3.60", "124.08"}};
+    const JournalState closed = closedAfterCrash(crashed);
+    EXPECT_FALSE(closed.open);
+    ASSERT_EQ(closed.pendingRecords.size(), 2u);
+    EXPECT_EQ(closed.pendingRecords[0], crashed.pendingRecords[0]); // the older one stays first
+    EXPECT_EQ(closed.pendingRecords[1], (LogRecord{at(9, 10, 30, 0), at(9, 10, 44, 30), "1.32", "125.40"}));
+    EXPECT_EQ(closed.pendingSettings, (SettingsValues{{"Kosten", "125.40"}}));
+    EXPECT_EQ(closedAfterCrash(closed), closed); // a second recovery adds nothing
+}
+
+TEST(JournalState, TheCrashedConnectionsTotalReplacesAPendingOne) {
+    JournalState crashed;
+    crashed.open = openConnection();
+    crashed.pendingSettings = {{"Kosten", "124.08"}, {"Tarifzone", "2"}, {"Warnung", "0"}};
+    EXPECT_EQ(closedAfterCrash(crashed).pendingSettings,
+              (SettingsValues{{"Kosten", "125.40"}, {"Tarifzone", "2"}, {"Warnung", "0"}}));
+}
+
+} // namespace
+} // namespace velmora
