@@ -68,10 +68,12 @@ void RecordKeeper::resetLog(SettingsValues settings, std::optional<OpenConnectio
 }
 
 void RecordKeeper::retry() {
-    if (changed_ || journalBehind_ || state_.logResetPending || !state_.pendingRecords.empty() ||
-        !state_.pendingSettings.empty()) {
-        writePending();
-    }
+    if (holdsBack()) writePending();
+}
+
+bool RecordKeeper::holdsBack() const {
+    return changed_ || journalBehind_ || state_.logResetPending || !state_.pendingRecords.empty() ||
+           !state_.pendingSettings.empty();
 }
 
 void RecordKeeper::finish() {

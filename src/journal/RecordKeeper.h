@@ -45,6 +45,8 @@ public:
     void resetLog(SettingsValues settings, std::optional<OpenConnection> open);
     // Tries again whatever is pending.
     void retry();
+    // Something is waiting for retry().
+    bool holdsBack() const;
     // The last try at the end of the run; the journal goes when it holds nothing.
     void finish();
 

@@ -57,6 +57,9 @@ inline constexpr int Sunday = 1069;
 inline constexpr int PollTimer = 100;
 inline constexpr int UnitTimer = 200;
 inline constexpr unsigned PollPeriodMs = 1000;
+// While nothing is listed and the link source hears of changes itself, the
+// poll sleeps until it does, or this long at the most.
+inline constexpr unsigned QuietPollPeriodMs = 60000;
 inline constexpr int TrayIconId = 10001;
 
 } // namespace velmora::ids

@@ -102,6 +102,7 @@ public:
 
 private:
     void pollTick();
+    void choosePollPace();
     void unitTick();
     void clearConnection();
     void showEstablished(const ConnectionList& list, const ConnectionStatus& status);
@@ -125,7 +126,9 @@ private:
     int windowIcon_ = 0;
     std::uint64_t connectTickSeconds_ = 0;
     bool connected_ = false;
-    std::uint64_t connectionHandle_ = 0; // the source's handle of the link being metered
+    std::uint64_t connectionHandle_ = 0;
+    std::uint32_t listedCount_ = 0; // links listed at the last probe
+    bool pollQuiet_ = false;        // the poll sleeps until the source has news // the source's handle of the link being metered
     LocalTime connectTime_{};
     int warningIndex_ = 0;
     int unitLengthMs_ = 0;

@@ -23,8 +23,10 @@ void MonitorDialog::pollTick() {
         connectionCost_ = 0.0;
         unitLengthMs_ = 0;
         env_.host.setCaption(self_, kNoConnection);
+        choosePollPace();
         return;
     }
+    choosePollPace();
     if (!chargingStarted) { // a new connection: its first unit is charged at once
         startConnectionClock();
         chargingStarted = true;
@@ -47,8 +49,26 @@ void MonitorDialog::unitTick() {
     showMoney(ids::GrandTotal, grandTotal_);
 }
 
+// A tick with nothing listed, nothing held back and no connection changes
+// nothing on screen: while that holds, and the source can say when links may
+// have changed, the poll sleeps until it does (or a minute has passed)
+// instead of waking every second for nothing.
+void MonitorDialog::choosePollPace() {
+    std::vector<int> notifiers;
+    if (!connected_ && listedCount_ == 0 && !keeper_.holdsBack()) notifiers = env_.source.changeNotifiers();
+    const bool quiet = !notifiers.empty();
+    if (quiet) {
+        env_.host.setTimer(self_, ids::PollTimer, ids::QuietPollPeriodMs);
+    } else if (pollQuiet_) {
+        env_.host.setTimer(self_, ids::PollTimer, ids::PollPeriodMs);
+    }
+    if (quiet || pollQuiet_) env_.host.wakeOnReadable(self_, ids::PollTimer, notifiers);
+    pollQuiet_ = quiet;
+}
+
 bool MonitorDialog::probeConnection() {
     const ConnectionList list = env_.source.list();
+    listedCount_ = list.count;
     if (list.count == 0) {
         if (connected_) clearConnection(); // the link vanished from the list
         return connected_;
