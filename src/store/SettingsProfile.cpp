@@ -76,17 +76,26 @@ WriteResult SettingsProfile::writeString(std::string_view section, std::string_v
 
 WriteResult SettingsProfile::writeStrings(
     std::string_view section, const std::vector<std::pair<std::string, std::string>>& keyValues) {
+    return writeSections({{std::string(section), keyValues}});
+}
+
+WriteResult SettingsProfile::writeSections(const std::vector<SectionWrite>& sections) {
     frozen_.reset();
-    if (!ini::isWritableSectionName(section)) return WriteResult::failed("ungültiger Abschnittsname");
-    ini::KeyValues stored;
-    stored.reserve(keyValues.size());
-    for (const auto& [key, value] : keyValues) {
-        if (!ini::isWritableKeyName(key)) return WriteResult::failed("ungültiger Schlüsselname");
-        stored.emplace_back(ini::trimmedName(key), ini::storedValue(value));
+    std::vector<std::pair<std::string, ini::KeyValues>> stored;
+    for (const auto& [section, keyValues] : sections) {
+        if (!ini::isWritableSectionName(section)) return WriteResult::failed("ungültiger Abschnittsname");
+        ini::KeyValues values;
+        values.reserve(keyValues.size());
+        for (const auto& [key, value] : keyValues) {
+            if (!ini::isWritableKeyName(key)) return WriteResult::failed("ungültiger Schlüsselname");
+            values.emplace_back(ini::trimmedName(key), ini::storedValue(value));
+        }
+        stored.emplace_back(ini::trimmedName(section), std::move(values));
     }
-    const std::string sectionName = ini::trimmedName(section);
     WriteResult result = profile_file::rewrite(path_, [&](std::string_view text) {
-        return ini::withKeysWritten(text, sectionName, stored);
+        std::string updated(text);
+        for (const auto& [section, values] : stored) updated = ini::withKeysWritten(updated, section, values);
+        return updated;
     });
     cache_->invalidate(); // the rename gives the file a new inode anyway
     return result;

@@ -66,6 +66,10 @@ public:
     // writeString for each in order.
     WriteResult writeStrings(std::string_view section,
                              const std::vector<std::pair<std::string, std::string>>& keyValues);
+    // Several sections in one locked rewrite, each as writeStrings would write
+    // it, in order: all of them reach the file or none does.
+    using SectionWrite = std::pair<std::string, std::vector<std::pair<std::string, std::string>>>;
+    WriteResult writeSections(const std::vector<SectionWrite>& sections);
 
 private:
     std::shared_ptr<const ini::Index> state() const;

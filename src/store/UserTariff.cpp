@@ -33,12 +33,13 @@ TariffBand loadBand(const SettingsProfile& profile, const std::string& section) 
             profile.readString(section, "Takt", "")};
 }
 
-void saveBandList(SettingsProfile& profile, BandList list, const std::vector<TariffBand>& bands) {
+void addBandList(std::vector<SettingsProfile::SectionWrite>& sections, BandList list,
+                 const std::vector<TariffBand>& bands) {
     for (std::size_t i = 0; i < bands.size(); ++i) {
-        profile.writeStrings(bandSectionName(list, i),
-                             {{"Anfang", std::to_string(bands[i].startHour)},
-                              {"Ende", std::to_string(bands[i].endHour)},
-                              {"Takt", bands[i].unitLengthText}});
+        sections.push_back({bandSectionName(list, i),
+                            {{"Anfang", std::to_string(bands[i].startHour)},
+                             {"Ende", std::to_string(bands[i].endHour)},
+                             {"Takt", bands[i].unitLengthText}}});
     }
 }
 
@@ -80,9 +81,10 @@ UserTariff loadUserTariff(const SettingsProfile& profile) {
     return tariff;
 }
 
-void saveUserTariff(SettingsProfile& profile, const UserTariff& tariff) {
-    // One rewrite per section, keys in their fixed order: another copy of the
-    // program reading meanwhile sees each section whole.
+WriteResult saveUserTariff(SettingsProfile& profile, const UserTariff& tariff) {
+    // One rewrite for the whole tariff, sections and keys in their fixed order:
+    // a reader, a crash or a full disk sees the old tariff or the new one,
+    // never counts of the one with bands of the other.
     std::vector<std::pair<std::string, std::string>> editorKeys;
     for (std::size_t i = 0; i < tariff.holidayWeekdays.size(); ++i) {
         editorKeys.emplace_back(kDayKeys[kMondayFirst[i]], tariff.holidayWeekdays[i] ? "1" : "0");
@@ -90,9 +92,10 @@ void saveUserTariff(SettingsProfile& profile, const UserTariff& tariff) {
     editorKeys.emplace_back(kWeekdayCountKey, std::to_string(tariff.weekdayBands.size()));
     editorKeys.emplace_back(kHolidayCountKey, std::to_string(tariff.holidayBands.size()));
     editorKeys.emplace_back(kFeeKey, tariff.unitFee);
-    profile.writeStrings(kCostEditorSection, editorKeys);
-    saveBandList(profile, BandList::Weekday, tariff.weekdayBands);
-    saveBandList(profile, BandList::Holiday, tariff.holidayBands);
+    std::vector<SettingsProfile::SectionWrite> sections{{kCostEditorSection, editorKeys}};
+    addBandList(sections, BandList::Weekday, tariff.weekdayBands);
+    addBandList(sections, BandList::Holiday, tariff.holidayBands);
+    return profile.writeSections(sections);
 }
 
 } // namespace velmora

@@ -50,6 +50,7 @@ std::string readUnitFee(const SettingsProfile& profile);
 // Writes the whole tariff in the fixed order: seven flags, the two counts, the
 // fee, the weekday band sections, the holiday band sections. Sections of bands
 // beyond the new counts are left alone; no reader looks at them.
-void saveUserTariff(SettingsProfile& profile, const UserTariff& tariff);
+// All of it in one rewrite of the file; fails, saying why, as a whole.
+WriteResult saveUserTariff(SettingsProfile& profile, const UserTariff& tariff);
 
 } // namespace velmora

@@ -63,8 +63,9 @@ void CostEditorDialog::onCommand(int commandId) {
     case ids::HolidayMode: selectHolidayMode(); break;
     case ids::WeekdayMode: selectWeekdayMode(); break;
     case IdOk:
-        if (!feeReadsAsNumber()) break; // the editor stays open
-        saveUserTariff();
+        // The editor stays open over a fee without a number or a tariff that
+        // could not be written: closing would lose what the user entered.
+        if (!feeReadsAsNumber() || !saveUserTariff()) break;
         env_.host.endDialog(self_, IdOk);
         break;
     case IdCancel: env_.host.endDialog(self_, IdCancel); break;
@@ -170,13 +171,18 @@ bool CostEditorDialog::feeReadsAsNumber() {
     return false;
 }
 
-void CostEditorDialog::saveUserTariff() {
+bool CostEditorDialog::saveUserTariff() {
     UserTariff tariff;
     tariff.unitFee = typedNumber(ids::Fee);
     for (int i = 0; i < 7; ++i) tariff.holidayWeekdays[static_cast<std::size_t>(i)] = env_.host.isChecked(self_, ids::Monday + i);
     tariff.weekdayBands = bandsOf(BandList::Weekday);
     tariff.holidayBands = bandsOf(BandList::Holiday);
-    velmora::saveUserTariff(env_.profile, tariff);
+    const WriteResult written = velmora::saveUserTariff(env_.profile, tariff);
+    if (!written)
+        env_.host.inform(self_, "Der Tarif konnte nicht gespeichert werden.\n\n" + env_.profile.path() + ": " +
+                                    written.reason,
+                         kEditorCaption);
+    return written.ok;
 }
 
 } // namespace velmora

@@ -23,7 +23,8 @@ public:
     void selectHolidayMode();
     void selectWeekdayMode();
     void loadUserTariff();
-    void saveUserTariff();
+    // False, after telling the user why, when the tariff could not be written.
+    bool saveUserTariff();
 
     // "Von 08:00 bis 18:00 90 sec"
     static std::string displayLine(const std::string& startText, const std::string& endText,

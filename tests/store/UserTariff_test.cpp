@@ -1,8 +1,10 @@
 #include "store/NumberParse.h"
 #include "store/UserTariff.h"
 
+#include <cerrno>
 #include <chrono>
 
+#include "store/AtomicFile.h"
 #include "store/StoreTestSupport.h"
 
 namespace velmora {
@@ -55,6 +57,20 @@ TEST_F(UserTariffTest, SaveThenLoadReproducesTheTariff) {
     EXPECT_EQ(loaded.weekdayBands, saved.weekdayBands);
     EXPECT_EQ(loaded.holidayBands, saved.holidayBands);
     EXPECT_EQ(unitLengthTextToMs(loaded.weekdayBands[saved.weekdayBands.size() - 2].unitLengthText), 12000);
+}
+
+// Once every section was its own write: a failure half-way left the new
+// counts with the old bands.
+TEST_F(UserTariffTest, ASaveThatFailsLeavesTheOldTariffWholeAndSaysWhy) {
+    saveUserTariff(profile_, sampleTariff());
+    const std::string before = fileBytes();
+    UserTariff longer = sampleTariff();
+    longer.weekdayBands.push_back({5, 8, "45"});
+    const atomic_file::ScopedWriteFaults noSpace(atomic_file::WriteFaults::failing(atomic_file::WriteStep::Write, ENOSPC));
+    const WriteResult result = saveUserTariff(profile_, longer);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.reason, atomic_file::reasonFor(ENOSPC));
+    EXPECT_EQ(fileBytes(), before);
 }
 
 TEST_F(UserTariffTest, AShorterListLeavesStaleSectionsThatNoReaderSees) {

@@ -1,6 +1,8 @@
 // The cost editor: building, editing and storing the user-defined tariff.
 #include "EngineFixture.h"
 
+#include <QDir>
+
 #include "store/UserTariff.h"
 #include "ui/CostEditorDialog.h"
 #include "ui/Templates.h"
@@ -188,6 +190,25 @@ TEST_F(Editor, ADecimalCommaIsStoredAsAPointAndAFieldWithoutANumberIsRefusedByNa
 
 // Others' files are read by the stored-tariff rules: a stored comma still stops
 // the number, and the editor writes a loaded band back as it was.
+// Once the editor closed as if saved while the profile could not be written,
+// and the tariff the user built was gone.
+TEST_F(Editor, ATariffThatCannotBeWrittenKeepsTheEditorOpenAndSaysWhy) {
+    const QString blocked = QString::fromStdString(e.profile.path());
+    ASSERT_TRUE(QDir().mkpath(blocked)); // a folder where the profile should be
+    const int result = open({[&](WindowId w) {
+        e.host.click(w, AddBand);
+        e.host.click(w, IdOk);
+        EXPECT_EQ(e.host.topWindow(), w) << "still open";
+        EXPECT_EQ(e.host.lastMessageBoxCaption(), "Cost-Editor");
+        EXPECT_EQ(e.host.lastMessageBoxText().rfind("Der Tarif konnte nicht gespeichert werden.\n\n" + e.profile.path() + ": ", 0),
+                  0u) << e.host.lastMessageBoxText();
+        ASSERT_TRUE(QDir(blocked).removeRecursively());
+        e.host.click(w, IdOk);
+    }});
+    EXPECT_EQ(result, IdOk);
+    EXPECT_EQ(loadUserTariff(e.profile).weekdayBands, (std::vector<TariffBand>{{0, 24, "240"}}));
+}
+
 TEST_F(Editor, StoredTextsWithACommaAreCarriedAsTheyAre) {
     UserTariff stored;
     stored.weekdayBands = {{8, 18, "11,5"}};
