@@ -51,7 +51,7 @@ void MonitorDialog::unitTick() {
 
 // A tick with nothing listed, nothing held back and no connection changes
 // nothing on screen: while that holds, and the source can say when links may
-// have changed, the poll sleeps until it does (or a minute has passed)
+// have changed, the poll sleeps until it does (or five minutes have passed)
 // instead of waking every second for nothing.
 void MonitorDialog::choosePollPace() {
     std::vector<int> notifiers;
