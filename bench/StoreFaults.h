@@ -13,8 +13,12 @@ namespace velmora::bench {
 
 // Record n: one minute of its own, a unit of 0.12, the total after n + 1 units.
 inline LogRecord recordNumber(int n) {
-    LocalTime start{.year = 2026, .month = 1 + n / 40320 % 12, .day = 1 + n / 1440 % 28, .hour = n / 60 % 24,
-                    .minute = n % 60, .second = 0};
+    LocalTime start{.year = 2026,
+                    .month = 1 + n / 40320 % 12,
+                    .day = 1 + n / 1440 % 28,
+                    .hour = n / 60 % 24,
+                    .minute = n % 60,
+                    .second = 0};
     LocalTime end = start;
     end.second = 30;
     return {start, end, "0.12", formatTwoDecimals((n + 1) * 0.12)};

@@ -8,9 +8,9 @@
 #include <ctime>
 #include <fstream>
 
-#include "platform/InMemoryHost.h"
 #include "app/MonitorApp.h"
 #include "monitor/ScriptedSource.h"
+#include "platform/InMemoryHost.h"
 #include "store/UserTariff.h"
 
 namespace velmora {

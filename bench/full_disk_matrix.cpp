@@ -30,7 +30,7 @@ const std::vector<std::size_t> kFileBytes{300, 4096, 16384, 65536, 262144, 10485
 const std::string kNoSpace = "kein Speicherplatz mehr auf dem Datenträger";
 
 struct Counts {
-    int cells = 0, written = 0, refused = 0;                              // outcomes
+    int cells = 0, written = 0, refused = 0;                                   // outcomes
     int damaged = 0, otherReasons = 0, temporariesLeft = 0, setupFailures = 0; // faults
 };
 

@@ -26,7 +26,8 @@ void BM_OpenHistoryWindow(benchmark::State& state) {
         window.show();
         QCoreApplication::processEvents();
         benchmark::DoNotOptimize(window.grab());
-        if (window.history().rows().size() != static_cast<std::size_t>(state.range(0))) state.SkipWithError("rows lost");
+        if (window.history().rows().size() != static_cast<std::size_t>(state.range(0)))
+            state.SkipWithError("rows lost");
     }
 }
 BENCHMARK(BM_OpenHistoryWindow)->Arg(100'000)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();

@@ -17,7 +17,8 @@ void BM_JournalCheckpoint(benchmark::State& state) {
     ConnectionLog log(dir.filePath("zelvar.log").toStdString());
     RecordKeeper keeper(log, profile, journalPathBeside(log.path()), [](const std::string&, const std::string&) {});
     keeper.start();
-    OpenConnection open{"Benchmark", localTimeOf(1'765'000'000), 1000, localTimeOf(1'765'000'000), 1000, "0.12", "10.12"};
+    OpenConnection open{"Benchmark", localTimeOf(1'765'000'000), 1000, localTimeOf(1'765'000'000), 1000, "0.12",
+                        "10.12"};
     double cost = 0.12;
     for (auto _ : state) {
         cost += 0.12;

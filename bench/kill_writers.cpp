@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -162,10 +162,14 @@ Options parse(int argc, char** argv) {
     Options options;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string name = argv[i];
-        if (name == "--kills") options.kills = std::stoi(argv[i + 1]);
-        else if (name == "--max-delay-us") options.maxDelayUs = std::stoi(argv[i + 1]);
-        else if (name == "--seed") options.seed = static_cast<unsigned>(std::stoul(argv[i + 1]));
-        else if (name == "--dir") options.dir = argv[i + 1];
+        if (name == "--kills")
+            options.kills = std::stoi(argv[i + 1]);
+        else if (name == "--max-delay-us")
+            options.maxDelayUs = std::stoi(argv[i + 1]);
+        else if (name == "--seed")
+            options.seed = static_cast<unsigned>(std::stoul(argv[i + 1]));
+        else if (name == "--dir")
+            options.dir = argv[i + 1];
         else {
             std::fprintf(stderr, "unknown option %s\n", argv[i]);
             std::exit(2);
@@ -189,7 +193,8 @@ int main(int argc, char** argv) {
     Expected expected;
     Totals totals;
     int nextRecord = 0;
-    for (int round = 0; round < options.kills; ++round) oneRound(options, delayUs(random), expected, nextRecord, totals);
+    for (int round = 0; round < options.kills; ++round)
+        oneRound(options, delayUs(random), expected, nextRecord, totals);
 
     std::printf("SIGKILLs of writers:                          %d (delay 0..%d us after the first write, seed %u)\n",
                 totals.rounds, options.maxDelayUs, options.seed);
@@ -204,6 +209,7 @@ int main(int argc, char** argv) {
     std::printf("writers that failed instead of being killed:  %d\n", totals.writerFailures);
     if (!made.empty()) std::filesystem::remove_all(made);
     const bool met = totals.logNotWhole + totals.profileNotWhole + totals.recordsLost + totals.totalsLost +
-                         totals.temporariesLeft + totals.writerFailures == 0;
+                         totals.temporariesLeft + totals.writerFailures ==
+                     0;
     return met ? 0 : 1;
 }

@@ -38,8 +38,9 @@ std::string windowTitle(Display* display, Window window) {
     unsigned long items = 0, remaining = 0;
     unsigned char* data = nullptr;
     std::string title;
-    if (XGetWindowProperty(display, window, name, 0, 256, False, utf8, &type, &format, &items, &remaining,
-                           &data) == Success && data != nullptr) {
+    if (XGetWindowProperty(display, window, name, 0, 256, False, utf8, &type, &format, &items, &remaining, &data) ==
+            Success &&
+        data != nullptr) {
         title.assign(reinterpret_cast<const char*>(data), items);
         XFree(data);
     }

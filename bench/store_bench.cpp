@@ -49,9 +49,10 @@ const std::string& hugeProfileText() {
     static const std::string text = [] {
         std::string t = "[Standard]\nKosten=125.40\nTarifzone=4\n";
         for (std::size_t i = 0; t.size() < 100u * 1024 * 1024; ++i) {
-            t += "; Notiz " + std::to_string(i) + "\n[Notiz-" + std::to_string(i) +
-                 "]\nText=von Hand eingefuegt, damit die Datei gross wird; Zeile um Zeile\nNummer=" +
-                 std::to_string(i) + "\n";
+            t +=
+                "; Notiz " + std::to_string(i) + "\n[Notiz-" + std::to_string(i) +
+                "]\nText=von Hand eingefuegt, damit die Datei gross wird; Zeile um Zeile\nNummer=" + std::to_string(i) +
+                "\n";
         }
         return t;
     }();
@@ -77,17 +78,15 @@ LocalTime momentOf(int minutes) {
     return t;
 }
 
-LogRecord recordNumber(int n) {
-    return {momentOf(2 * n), momentOf(2 * n + 1), "0.48", std::to_string(n) + ".00"};
-}
+LogRecord recordNumber(int n) { return {momentOf(2 * n), momentOf(2 * n + 1), "0.48", std::to_string(n) + ".00"}; }
 
 // The log is built as bytes: writing 10,000 records one by one would take a while.
 void writeLogOf(const std::string& path, int records) {
     std::ofstream out(path, std::ios::binary);
     for (int n = 0; n < records; ++n) {
         LogRecord r = recordNumber(n);
-        out << '[' << velmora::logSectionName(r.start, r.end) << "]\nVerbindungskosten="
-            << r.connectionCost << "\nGesamtkosten bis dato=" << r.grandTotal << '\n';
+        out << '[' << velmora::logSectionName(r.start, r.end) << "]\nVerbindungskosten=" << r.connectionCost
+            << "\nGesamtkosten bis dato=" << r.grandTotal << '\n';
     }
 }
 
@@ -101,8 +100,7 @@ void BM_LogRecordAt10000Records(benchmark::State& state) {
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         benchmark::DoNotOptimize(log.write(recordNumber(next++)));
-        millis.push_back(std::chrono::duration<double, std::milli>(
-                             std::chrono::steady_clock::now() - start).count());
+        millis.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
     std::nth_element(millis.begin(), millis.begin() + millis.size() / 2, millis.end());
     state.counters["median_ms"] = millis[millis.size() / 2];

@@ -39,9 +39,12 @@ bool parseOptions(int argc, char* argv[], Options& options) {
         const std::string name = argv[i];
         const double value = std::atof(argv[i + 1]);
         if (value <= 0) return false;
-        if (name == "--minutes") options.minutes = value;
-        else if (name == "--period") options.periodMs = static_cast<unsigned>(value);
-        else return false;
+        if (name == "--minutes")
+            options.minutes = value;
+        else if (name == "--period")
+            options.periodMs = static_cast<unsigned>(value);
+        else
+            return false;
     }
     return argc % 2 == 1 && options.periodMs > 0;
 }

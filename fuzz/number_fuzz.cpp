@@ -18,8 +18,7 @@ bool startsLikeHexInfOrNan(const std::string& text) {
     if (pos == std::string::npos) return false;
     if (text[pos] == '+' || text[pos] == '-') ++pos;
     const char* rest = text.c_str() + pos;
-    return strncasecmp(rest, "0x", 2) == 0 || strncasecmp(rest, "inf", 3) == 0 ||
-           strncasecmp(rest, "nan", 3) == 0;
+    return strncasecmp(rest, "0x", 2) == 0 || strncasecmp(rest, "inf", 3) == 0 || strncasecmp(rest, "nan", 3) == 0;
 }
 
 void checkNumber(const std::string& text) {
@@ -40,8 +39,7 @@ void checkNumber(const std::string& text) {
 
 std::int32_t referenceUnitMs(const std::string& text) {
     std::size_t integerEnd = 0;
-    while (integerEnd < text.size() && std::isdigit(static_cast<unsigned char>(text[integerEnd])))
-        ++integerEnd;
+    while (integerEnd < text.size() && std::isdigit(static_cast<unsigned char>(text[integerEnd]))) ++integerEnd;
     if (integerEnd == 0) return 0;
     std::string digits = text.substr(0, integerEnd);
     digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));

@@ -22,9 +22,12 @@ struct Name {
     const char* key;
 };
 
-constexpr Name kNames[] = {{"Standard", "Kosten"},     {"Standard", "Tarifzone"},
-                           {"Cost-Editor", "Montag"},  {"W-0", "Takt"},
-                           {"a", "b"},                 {"", "x"}};
+constexpr Name kNames[] = {{"Standard", "Kosten"},
+                           {"Standard", "Tarifzone"},
+                           {"Cost-Editor", "Montag"},
+                           {"W-0", "Takt"},
+                           {"a", "b"},
+                           {"", "x"}};
 
 std::vector<std::string> readAllNames(const velmora::SettingsProfile& profile) {
     std::vector<std::string> values;

@@ -20,8 +20,7 @@ struct Options {
     QCommandLineOption help{{"h", "help"}, "Zeigt diese Hilfe und endet."};
     QCommandLineOption version{{"v", "version"}, "Zeigt die Versionsnummer und endet."};
     QCommandLineOption report{"report", "Gibt die Kosten je Monat als Tabelle aus."};
-    QCommandLineOption csv{"csv", "Schreibt jede Verbindung als CSV in DATEI (\"-\": Standardausgabe).",
-                           "DATEI"};
+    QCommandLineOption csv{"csv", "Schreibt jede Verbindung als CSV in DATEI (\"-\": Standardausgabe).", "DATEI"};
     QCommandLineOption month{"monat", "Nur die Verbindungen dieses Monats (zu --report oder --csv).", "JJJJ-MM"};
     QCommandLineOption year{"jahr", "Nur die Verbindungen dieses Jahres (zu --report oder --csv).", "JJJJ"};
     std::vector<const QCommandLineOption*> all() const { return {&help, &version, &report, &csv, &month, &year}; }
@@ -31,11 +30,23 @@ struct Options {
 // command line themselves; the desktop's session manager restarts a program
 // with "-session <id>". True for those that take the next argument as value.
 const std::vector<std::pair<QString, bool>>& qtOptions() {
-    static const std::vector<std::pair<QString, bool>> options{
-        {"platform", true}, {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
-        {"qwindowgeometry", true}, {"qwindowicon", true}, {"qwindowtitle", true}, {"session", true},
-        {"display", true}, {"geometry", true}, {"style", true}, {"stylesheet", true},
-        {"reverse", false}, {"widgetcount", false}, {"nograb", false}, {"dograb", false}, {"sync", false}};
+    static const std::vector<std::pair<QString, bool>> options{{"platform", true},
+                                                               {"platformpluginpath", true},
+                                                               {"platformtheme", true},
+                                                               {"plugin", true},
+                                                               {"qwindowgeometry", true},
+                                                               {"qwindowicon", true},
+                                                               {"qwindowtitle", true},
+                                                               {"session", true},
+                                                               {"display", true},
+                                                               {"geometry", true},
+                                                               {"style", true},
+                                                               {"stylesheet", true},
+                                                               {"reverse", false},
+                                                               {"widgetcount", false},
+                                                               {"nograb", false},
+                                                               {"dograb", false},
+                                                               {"sync", false}};
     return options;
 }
 
@@ -162,11 +173,10 @@ Invocation parseCommandLine(const QStringList& arguments) {
 }
 
 std::string helpText() {
-    std::string text =
-        "Aufruf: velmora [Optionen]\n"
-        "Überwacht die Wählverbindung und zählt ihre Telefongebühren. Ohne Optionen\n"
-        "öffnet sich das Fenster; die Optionen geben aus, was die Leitung gekostet hat,\n"
-        "ohne Fenster.\n\nOptionen:\n";
+    std::string text = "Aufruf: velmora [Optionen]\n"
+                       "Überwacht die Wählverbindung und zählt ihre Telefongebühren. Ohne Optionen\n"
+                       "öffnet sich das Fenster; die Optionen geben aus, was die Leitung gekostet hat,\n"
+                       "ohne Fenster.\n\nOptionen:\n";
     const Options options;
     for (const QCommandLineOption* option : options.all()) {
         QStringList names;
@@ -175,12 +185,11 @@ std::string helpText() {
         if (!option->valueName().isEmpty()) left += " " + option->valueName();
         text += left.leftJustified(22).toStdString() + " " + option->description().toStdString() + "\n";
     }
-    return text +
-           "\nGelesen wird das Verbindungsprotokoll zelvar.log in $XDG_DATA_HOME/velmora\n"
-           "(meist ~/.local/share/velmora). Zeiten stehen in Ortszeit, Beträge mit Punkt\n"
-           "und zwei Nachkommastellen.\n"
-           "Rückgabewert: 0 bei Erfolg, 1 wenn das Protokoll, die Ausgabedatei oder die\n"
-           "Anzeige nicht zugänglich ist, 2 bei einem falschen Aufruf.\n";
+    return text + "\nGelesen wird das Verbindungsprotokoll zelvar.log in $XDG_DATA_HOME/velmora\n"
+                  "(meist ~/.local/share/velmora). Zeiten stehen in Ortszeit, Beträge mit Punkt\n"
+                  "und zwei Nachkommastellen.\n"
+                  "Rückgabewert: 0 bei Erfolg, 1 wenn das Protokoll, die Ausgabedatei oder die\n"
+                  "Anzeige nicht zugänglich ist, 2 bei einem falschen Aufruf.\n";
 }
 
 int runCommand(const Invocation& invocation, const CommandInputs& inputs, std::ostream& out, std::ostream& err) {

@@ -22,8 +22,8 @@ struct Invocation {
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;   // a file could not be read or written, no display
-inline constexpr int kExitMisused = 2;  // the command line itself was wrong
+inline constexpr int kExitFailed = 1;  // a file could not be read or written, no display
+inline constexpr int kExitMisused = 2; // the command line itself was wrong
 
 // arguments[0] is the program. Qt's own options (-style, -session, ...) are
 // left to the application object and ignored here.

@@ -61,7 +61,8 @@ DisplayOpening::DisplayOpening() { previousHandler = qInstallMessageHandler(hold
 DisplayOpening::~DisplayOpening() {
     qInstallMessageHandler(previousHandler);
     for (const HeldMessage& message : heldMessages) {
-        const QMessageLogContext context(nullptr, 0, nullptr, message.category.isEmpty() ? nullptr : message.category.constData());
+        const QMessageLogContext context(nullptr, 0, nullptr,
+                                         message.category.isEmpty() ? nullptr : message.category.constData());
         qt_message_output(message.type, context, message.text);
     }
     heldMessages.clear();

@@ -10,11 +10,11 @@
 #include "app/HistoryWindowViewer.h"
 #include "app/MonitorApp.h"
 #include "instance/SingleInstance.h"
+#include "monitor/LinuxConnectionSource.h"
+#include "monitor/LinuxSystemFacts.h"
 #include "platform/Version.h"
 #include "qthost/QtHost.h"
 #include "qthost/SignalBridge.h"
-#include "monitor/LinuxConnectionSource.h"
-#include "monitor/LinuxSystemFacts.h"
 #include "store/DataPaths.h"
 #include "store/ProfileFile.h"
 
@@ -65,8 +65,8 @@ int runMonitor(int argc, char* argv[]) {
     velmora::LinuxSystemFacts facts;
     auto source = velmora::LinuxConnectionSource::forThisMachine();
 
-    velmora::HistoryWindowViewer history({logPath(), facts.currencySymbol().value_or("$"), &clock,
-                                          velmora::exportFileDialog()});
+    velmora::HistoryWindowViewer history(
+        {logPath(), facts.currencySymbol().value_or("$"), &clock, velmora::exportFileDialog()});
 
     velmora::MonitorApp app({host, clock, *source, facts, profile, log, &history, &autostart});
     instance.onComeForward([&app] { app.bringMainWindowForward(); });

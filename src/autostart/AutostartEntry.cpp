@@ -38,7 +38,9 @@ std::string AutostartEntry::text() const {
            "Type=Application\n"
            "Name=Velmora\n"
            "Comment=Überwacht die Wählverbindung und zählt ihre Telefongebühren live mit\n"
-           "Exec=" + desktopExecArgument(executable_) + "\n"
+           "Exec=" +
+           desktopExecArgument(executable_) +
+           "\n"
            "Icon=velmora\n"
            "Terminal=false\n";
 }

@@ -49,14 +49,13 @@ std::string monthlyReport(const History& history, Period period, std::string_vie
                   "Kosten");
     std::string text = header.data();
     for (const auto& [key, totals] : history.byMonth())
-        if (period.contains(LogDateTime{key / 100, key % 100, 1})) text += reportLine(monthLabel(key), totals, currency);
+        if (period.contains(LogDateTime{key / 100, key % 100, 1}))
+            text += reportLine(monthLabel(key), totals, currency);
     return text + reportLine("Summe", history.totalsOf(period), currency);
 }
 
 // An export has no second writer to lock out, so no sidecar lock beside the
 // user's file; the atomic replace still never leaves it cut short.
-WriteResult saveTextFile(const std::string& path, std::string_view text) {
-    return atomic_file::replace(path, text);
-}
+WriteResult saveTextFile(const std::string& path, std::string_view text) { return atomic_file::replace(path, text); }
 
 } // namespace velmora

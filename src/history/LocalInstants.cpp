@@ -27,7 +27,8 @@ const LocalInstants::DayOffsets& LocalInstants::offsetsOf(long long day) {
     auto it = days_.find(day);
     if (it != days_.end()) return it->second;
     const std::int64_t midnight = day * kDay;
-    DayOffsets offsets{utcOffsetAt(midnight - kDay - kLargestOffset), utcOffsetAt(midnight + 2 * kDay + kLargestOffset)};
+    DayOffsets offsets{utcOffsetAt(midnight - kDay - kLargestOffset),
+                       utcOffsetAt(midnight + 2 * kDay + kLargestOffset)};
     return days_.emplace(day, offsets).first->second;
 }
 

@@ -73,8 +73,8 @@ std::optional<LogInterval> parseLogInterval(std::string_view sectionName) {
 
 std::string isoLocalText(const LogDateTime& t) {
     std::array<char, 40> text{};
-    std::snprintf(text.data(), text.size(), "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
+    std::snprintf(text.data(), text.size(), "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
     return text.data();
 }
 

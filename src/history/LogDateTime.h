@@ -19,7 +19,7 @@ struct LogDateTime {
     int second = 0;
     auto operator<=>(const LogDateTime&) const = default;
 
-    int monthKey() const { return year * 100 + month; } // 202612
+    int monthKey() const { return year * 100 + month; }   // 202612
     int dayKey() const { return monthKey() * 100 + day; } // 20261209
 };
 

@@ -56,7 +56,7 @@ private:
         bool haveCost = false;
         bool haveTotal = false;
         bool torn = false;
-        std::size_t lines = 0;          // the section line and its key lines
+        std::size_t lines = 0;           // the section line and its key lines
         std::size_t foreignKeyLines = 0; // lines within it that are not its two amounts
     };
 

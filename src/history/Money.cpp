@@ -46,7 +46,8 @@ std::optional<MoneyText> parseMoney(std::string_view text) {
 }
 
 std::string moneyText(std::int64_t cents) {
-    const std::uint64_t magnitude = cents < 0 ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
+    const std::uint64_t magnitude =
+        cents < 0 ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
     std::array<char, 40> text{};
     std::snprintf(text.data(), text.size(), "%s%" PRIu64 ".%02" PRIu64, cents < 0 ? "-" : "", magnitude / 100,
                   magnitude % 100);

@@ -31,15 +31,13 @@ namespace {
 constexpr int kChartMonths = 12;
 constexpr int kAllMonths = 0; // the chooser's key for "Alle Monate"
 constexpr std::array<const char*, 12> kMonthNames{"Januar", "Februar", "März",      "April",   "Mai",      "Juni",
-                                                   "Juli",   "August",  "September", "Oktober", "November", "Dezember"};
+                                                  "Juli",   "August",  "September", "Oktober", "November", "Dezember"};
 constexpr std::array<const char*, 12> kMonthShort{"Jan", "Feb", "Mär", "Apr", "Mai", "Jun",
-                                                   "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"};
+                                                  "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"};
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
-int monthBefore(int monthKey) {
-    return monthKey % 100 == 1 ? (monthKey / 100 - 1) * 100 + 12 : monthKey - 1;
-}
+int monthBefore(int monthKey) { return monthKey % 100 == 1 ? (monthKey / 100 - 1) * 100 + 12 : monthKey - 1; }
 
 QString monthName(int monthKey) {
     return QString::fromUtf8(kMonthNames[static_cast<std::size_t>(monthKey % 100 - 1)]) + " " +
@@ -82,7 +80,8 @@ HistoryWindow::HistoryWindow(HistoryWindowSetup setup, QWidget* parent)
     setWindowTitle(QStringLiteral("Verlauf"));
     buildWindow();
     reload();
-    new LogFollower(qt(setup_.logPath), [this] { reload(); }, this);
+    new LogFollower(
+        qt(setup_.logPath), [this] { reload(); }, this);
 }
 
 HistoryWindow::~HistoryWindow() = default;

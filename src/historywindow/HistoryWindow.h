@@ -36,7 +36,7 @@ ExportFileChooser exportFileDialog();
 
 struct HistoryWindowSetup {
     std::string logPath;
-    std::string currency;    // the system locale's symbol
+    std::string currency;         // the system locale's symbol
     const Clock* clock = nullptr; // the chart's twelve months end with this month
     ExportFileChooser chooseExportFile;
 };

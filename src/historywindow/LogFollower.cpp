@@ -31,8 +31,10 @@ void LogFollower::watch() {
     const QString folder = QFileInfo(path_).absolutePath();
     if (!watcher_.directories().contains(folder)) watcher_.addPath(folder);
     if (!watcher_.files().contains(path_) && QFileInfo::exists(path_)) watcher_.addPath(path_);
-    if (watcher_.directories().contains(folder)) lookAgain_.stop();
-    else lookAgain_.start();
+    if (watcher_.directories().contains(folder))
+        lookAgain_.stop();
+    else
+        lookAgain_.start();
 }
 
 LogFollower::Stamp LogFollower::stampNow() const {

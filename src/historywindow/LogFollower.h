@@ -35,8 +35,8 @@ private:
     QString path_;
     std::function<void()> changed_;
     QFileSystemWatcher watcher_;
-    QTimer settle_;     // a burst of events (temporary file, rename, lock) becomes one check
-    QTimer lookAgain_;  // while the folder is missing
+    QTimer settle_;    // a burst of events (temporary file, rename, lock) becomes one check
+    QTimer lookAgain_; // while the folder is missing
     Stamp seen_;
 };
 

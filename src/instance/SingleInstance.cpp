@@ -71,7 +71,8 @@ bool SingleInstance::claimOrBringForward(std::chrono::milliseconds patience) {
                          lockedFile_.c_str());
             return true;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
         if (askToComeForward(left)) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(50)); // still starting, or just ended
@@ -87,7 +88,8 @@ void SingleInstance::listen() {
     QObject::connect(server_.get(), &QLocalServer::newConnection, server_.get(), [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] { answer(socket, comeForward_); });
+            QObject::connect(socket, &QLocalSocket::readyRead, socket,
+                             [this, socket] { answer(socket, comeForward_); });
         }
     });
 }

@@ -56,7 +56,7 @@ private:
     std::optional<SidecarLock> lock_; // held while set
     int fd_ = -1;
     std::uint64_t newestSequence_ = 0;
-    int newestSlot_ = 1; // the first write goes to slot 0
+    int newestSlot_ = 1;   // the first write goes to slot 0
     bool scanned_ = false; // the slots have been read since the file was opened
 };
 

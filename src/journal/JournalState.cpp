@@ -12,9 +12,7 @@ constexpr int kFormat = 1;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
-QJsonArray timeArray(const LocalTime& t) {
-    return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.dayOfWeek};
-}
+QJsonArray timeArray(const LocalTime& t) { return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.dayOfWeek}; }
 
 std::optional<LocalTime> timeOf(const QJsonValue& value) {
     const QJsonArray a = value.toArray();

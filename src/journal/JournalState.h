@@ -30,7 +30,7 @@ using SettingsValues = std::vector<std::pair<std::string, std::string>>;
 
 struct JournalState {
     std::optional<OpenConnection> open;
-    bool logResetPending = false; // the user had the log deleted; not done yet
+    bool logResetPending = false;          // the user had the log deleted; not done yet
     std::vector<LogRecord> pendingRecords; // oldest first
     SettingsValues pendingSettings;        // empty: nothing to write
     bool empty() const { return !open && !logResetPending && pendingRecords.empty() && pendingSettings.empty(); }

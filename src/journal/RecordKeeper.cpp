@@ -10,8 +10,8 @@ std::string journalPathBeside(const std::string& logPath) {
 RecordKeeper::RecordKeeper(ConnectionLog& log, SettingsProfile& profile, std::string journalPath, Notify notify)
     : log_(log), profile_(profile), journal_(std::move(journalPath)), notify_(std::move(notify)) {
     logEpisode_ = {log.path(), "Verbindung nicht aufgezeichnet",
-                   "Velmora behält die Aufzeichnung und versucht es jede Sekunde wieder.",
-                   "Verbindung aufgezeichnet", "die zurückgehaltenen Aufzeichnungen sind jetzt geschrieben."};
+                   "Velmora behält die Aufzeichnung und versucht es jede Sekunde wieder.", "Verbindung aufgezeichnet",
+                   "die zurückgehaltenen Aufzeichnungen sind jetzt geschrieben."};
     profileEpisode_ = {profile.path(), "Gesamtkosten nicht gespeichert",
                        "Velmora behält sie und versucht es jede Sekunde wieder.", "Gesamtkosten gespeichert",
                        "die zurückgehaltenen Einstellungen sind jetzt geschrieben."};

@@ -9,14 +9,14 @@
 namespace velmora {
 
 struct ConnectionList {
-    std::uint32_t count = 0;      // number of links listed; 0 when the query failed
+    std::uint32_t count = 0; // number of links listed; 0 when the query failed
     std::uint64_t firstHandle = 0;
-    std::string firstEntryName;   // entry name of the first (longest-up) link
+    std::string firstEntryName; // entry name of the first (longest-up) link
 };
 
 struct ConnectionStatus {
-    bool connected = false;       // fully established; false also when the query failed
-    std::string deviceType;       // lower case: "modem", "isdn", "null", "pad", "switch", "pppoe", "vpn", ...
+    bool connected = false; // fully established; false also when the query failed
+    std::string deviceType; // lower case: "modem", "isdn", "null", "pad", "switch", "pppoe", "vpn", ...
     std::string deviceName;
 };
 

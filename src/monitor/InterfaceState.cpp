@@ -17,11 +17,11 @@ namespace {
 
 bool isLinkLocal(const sockaddr* address) {
     if (address->sa_family == AF_INET) {
-        sockaddr_in in {};
+        sockaddr_in in{};
         std::memcpy(&in, address, sizeof in);
         return (ntohl(in.sin_addr.s_addr) >> 16) == 0xa9fe; // 169.254.0.0/16
     }
-    sockaddr_in6 in6 {};
+    sockaddr_in6 in6{};
     std::memcpy(&in6, address, sizeof in6);
     return IN6_IS_ADDR_LINKLOCAL(&in6.sin6_addr);
 }
@@ -29,12 +29,12 @@ bool isLinkLocal(const sockaddr* address) {
 std::string textOf(const sockaddr* address) {
     char text[INET6_ADDRSTRLEN] = {};
     if (address->sa_family == AF_INET) {
-        sockaddr_in in {};
+        sockaddr_in in{};
         std::memcpy(&in, address, sizeof in);
         if (::inet_ntop(AF_INET, &in.sin_addr, text, sizeof text)) return text;
         return {};
     }
-    sockaddr_in6 in6 {};
+    sockaddr_in6 in6{};
     std::memcpy(&in6, address, sizeof in6);
     if (::inet_ntop(AF_INET6, &in6.sin6_addr, text, sizeof text)) return text;
     return {};
@@ -58,8 +58,7 @@ void readAddresses(const std::string& ifname, InterfaceState& state) {
 
 } // namespace
 
-KernelInterfaceStateReader::KernelInterfaceStateReader()
-    : socket_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
+KernelInterfaceStateReader::KernelInterfaceStateReader() : socket_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
 
 KernelInterfaceStateReader::~KernelInterfaceStateReader() {
     if (socket_ >= 0) ::close(socket_);
@@ -67,7 +66,7 @@ KernelInterfaceStateReader::~KernelInterfaceStateReader() {
 
 std::optional<InterfaceState> KernelInterfaceStateReader::query(const std::string& ifname) {
     if (socket_ < 0 || !isInterfaceName(ifname)) return std::nullopt;
-    ifreq req {};
+    ifreq req{};
     std::memcpy(req.ifr_name, ifname.data(), ifname.size());
     if (::ioctl(socket_, SIOCGIFFLAGS, &req) != 0) return std::nullopt;
     InterfaceState state;

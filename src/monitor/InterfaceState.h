@@ -8,10 +8,10 @@
 namespace velmora {
 
 struct InterfaceState {
-    bool up = false;       // IFF_UP
-    bool running = false;  // IFF_RUNNING: the link layer is ready
-    std::string ipv4;      // dotted decimal, not link-local; empty when none
-    std::string ipv6;      // RFC 5952 text, not link-local; empty when none
+    bool up = false;      // IFF_UP
+    bool running = false; // IFF_RUNNING: the link layer is ready
+    std::string ipv4;     // dotted decimal, not link-local; empty when none
+    std::string ipv6;     // RFC 5952 text, not link-local; empty when none
 
     // Up, running and reachable beyond the link itself: IPv4 or IPv6 will do.
     bool established() const { return up && running && (!ipv4.empty() || !ipv6.empty()); }

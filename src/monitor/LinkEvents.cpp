@@ -13,8 +13,8 @@
 namespace velmora {
 namespace {
 
-constexpr std::uint32_t kDirEvents = IN_CREATE | IN_DELETE | IN_MOVED_TO | IN_MOVED_FROM | IN_CLOSE_WRITE |
-                                     IN_MODIFY | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+constexpr std::uint32_t kDirEvents = IN_CREATE | IN_DELETE | IN_MOVED_TO | IN_MOVED_FROM | IN_CLOSE_WRITE | IN_MODIFY |
+                                     IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
 int openNetlink() {
     const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, NETLINK_ROUTE);
@@ -56,7 +56,8 @@ LinkEvents::~LinkEvents() {
 void LinkEvents::watchMissingDirs() {
     if (inotify_ < 0) return;
     for (const auto& dir : dirs_) {
-        const bool watched = std::any_of(watches_.begin(), watches_.end(), [&](const auto& w) { return w.second == dir; });
+        const bool watched =
+            std::any_of(watches_.begin(), watches_.end(), [&](const auto& w) { return w.second == dir; });
         if (watched) continue;
         const int wd = ::inotify_add_watch(inotify_, dir.c_str(), kDirEvents);
         if (wd >= 0) watches_[wd] = dir;

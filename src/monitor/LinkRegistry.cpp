@@ -51,7 +51,8 @@ LinkRegistry::Tracked* LinkRegistry::match(const ObservedLink& link, std::vector
     if (auto* t = find([&](const Tracked& t) { return samePppd(t.pid, t.startTime, link.pid, link.startTime); }))
         return t;
     if (auto* t = find([&](const Tracked& t) {
-            return !link.ifname.empty() && t.ifname == link.ifname && !differentPppd(t.pid, t.startTime, link.pid, link.startTime);
+            return !link.ifname.empty() && t.ifname == link.ifname &&
+                   !differentPppd(t.pid, t.startTime, link.pid, link.startTime);
         }))
         return t;
     return find([&](const Tracked& t) { return !link.nmPath.empty() && t.nmPath == link.nmPath; });
@@ -87,8 +88,10 @@ std::vector<ListedLink> LinkRegistry::update(std::vector<ObservedLink> observed)
             tracked = &added.back();
         }
         remember(*tracked, link);
-        if (!link.established) tracked->upOrder = 0;
-        else if (tracked->upOrder == 0) tracked->upOrder = nextUpOrder_++;
+        if (!link.established)
+            tracked->upOrder = 0;
+        else if (tracked->upOrder == 0)
+            tracked->upOrder = nextUpOrder_++;
         const Place place{!link.established, link.established ? tracked->upOrder : tracked->order};
         listed.push_back({place, ListedLink{tracked->handle, std::move(link)}});
     }

@@ -31,7 +31,7 @@ public:
 private:
     struct Tracked {
         std::uint64_t handle = 0;
-        std::uint64_t order = 0;  // first seen
+        std::uint64_t order = 0;   // first seen
         std::uint64_t upOrder = 0; // came up; 0 while not established
         int pid = 0;
         std::uint64_t startTime = 0;

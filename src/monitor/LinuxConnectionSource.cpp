@@ -18,15 +18,16 @@ std::vector<std::string> watchedDirs(const PppdPaths& paths) {
 LinuxConnectionSource::LinuxConnectionSource(std::unique_ptr<InterfaceStateReader> reader, PppdPaths paths,
                                              std::unique_ptr<NetworkManagerLinks> networkManager,
                                              unsigned rescanInterval)
-    : reader_(std::move(reader)),
-      scanner_(paths, *reader_, {static_cast<unsigned>(::getuid()), static_cast<unsigned>(::geteuid())}),
-      events_(watchedDirs(paths)),
-      networkManager_(std::move(networkManager)),
-      rescanInterval_(rescanInterval) {}
+    : reader_(std::move(reader))
+    , scanner_(paths, *reader_, {static_cast<unsigned>(::getuid()), static_cast<unsigned>(::geteuid())})
+    , events_(watchedDirs(paths))
+    , networkManager_(std::move(networkManager))
+    , rescanInterval_(rescanInterval) {}
 
 std::unique_ptr<LinuxConnectionSource> LinuxConnectionSource::forThisMachine() {
     std::unique_ptr<NetworkManagerLinks> networkManager;
-    if (QCoreApplication::instance()) networkManager = std::make_unique<NetworkManagerLinks>(QDBusConnection::systemBus());
+    if (QCoreApplication::instance())
+        networkManager = std::make_unique<NetworkManagerLinks>(QDBusConnection::systemBus());
     return std::make_unique<LinuxConnectionSource>(std::make_unique<KernelInterfaceStateReader>(), PppdPaths{},
                                                    std::move(networkManager));
 }
@@ -36,8 +37,8 @@ std::unique_ptr<LinuxConnectionSource> LinuxConnectionSource::forThisMachine() {
 // the walk, since its coming up may change nothing that is reported.
 void LinuxConnectionSource::refreshKernelSide() {
     const bool news = events_.drain();
-    const bool due = rescans_ == 0 || lookFullyNext_ ||
-                     (rescanInterval_ != 0 && ++pollsSinceRescan_ >= rescanInterval_);
+    const bool due =
+        rescans_ == 0 || lookFullyNext_ || (rescanInterval_ != 0 && ++pollsSinceRescan_ >= rescanInterval_);
     lookFullyNext_ = false;
     if (news || due) {
         kernelLinks_ = scanner_.scan(true);

@@ -107,7 +107,9 @@ std::vector<LinuxSystemFacts::FileStamp> LinuxSystemFacts::stampLocaleFiles() co
         struct stat st {};
         FileStamp stamp;
         if (::stat(path.c_str(), &st) == 0) {
-            stamp = {true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            stamp = {true,
+                     static_cast<std::uint64_t>(st.st_dev),
+                     static_cast<std::uint64_t>(st.st_ino),
                      static_cast<std::uint64_t>(st.st_size),
                      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
                      static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec};
@@ -136,13 +138,13 @@ std::optional<std::string> LinuxSystemFacts::computerName() const {
 }
 
 std::uint64_t SystemClock::tickMs() const {
-    timespec ts {};
+    timespec ts{};
     ::clock_gettime(CLOCK_BOOTTIME, &ts);
     return static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
 LocalTime SystemClock::localTime() const {
-    timespec ts {};
+    timespec ts{};
     ::clock_gettime(CLOCK_REALTIME, &ts);
     return localTimeOf(ts.tv_sec, static_cast<int>(ts.tv_nsec / 1000000));
 }

@@ -32,7 +32,7 @@ const QString kModemPathPrefix = QStringLiteral("/org/freedesktop/ModemManager1/
 
 constexpr int kCallTimeoutMs = 2000; // asynchronous: bounds a stale answer, never blocks
 constexpr int kDebounceMs = 30;
-constexpr int kPeriodicMs = 10000;   // a safety net for a change whose signal was missed
+constexpr int kPeriodicMs = 10000; // a safety net for a change whose signal was missed
 constexpr qsizetype kMaxActiveConnections = 32;
 
 // NetworkManager's states of an active connection and kinds of device.
@@ -85,7 +85,7 @@ std::string firstAddress(const QVariant& value) {
         if (address.isEmpty()) address = entry.value(QStringLiteral("address")).toString();
     }
     arg.endArray();
-    in_addr parsed {};
+    in_addr parsed{};
     char dotted[INET_ADDRSTRLEN] = {};
     if (::inet_pton(AF_INET, address.toStdString().c_str(), &parsed) != 1) return {};
     if (!::inet_ntop(AF_INET, &parsed, dotted, sizeof dotted)) return {};
@@ -139,8 +139,11 @@ struct NetworkManagerLinks::Refresh {
 };
 
 NetworkManagerLinks::NetworkManagerLinks(QDBusConnection bus, QObject* parent)
-    : QObject(parent), bus_(std::move(bus)), debounce_(new QTimer(this)), periodic_(new QTimer(this)),
-      changed_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    : QObject(parent)
+    , bus_(std::move(bus))
+    , debounce_(new QTimer(this))
+    , periodic_(new QTimer(this))
+    , changed_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     debounce_->setSingleShot(true);
     debounce_->setInterval(kDebounceMs);
     connect(debounce_, &QTimer::timeout, this, &NetworkManagerLinks::refresh);
@@ -207,7 +210,7 @@ template <typename Handler>
 void NetworkManagerLinks::getAll(const std::shared_ptr<Refresh>& run, const QString& service, const QString& path,
                                  const QString& interface, Handler handler) {
     auto call = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                              QStringLiteral("GetAll"));
+                                               QStringLiteral("GetAll"));
     call << interface;
     auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
     ++run->outstanding;
@@ -223,8 +226,10 @@ void NetworkManagerLinks::start() {
     auto run = std::make_shared<Refresh>();
     run->serial = ++serial_;
     getAll(run, kService, kManagerPath, kManagerInterface, [this, run](const QDBusMessage& reply) {
-        if (reply.type() == QDBusMessage::ReplyMessage) periodic_->start();
-        else periodic_->stop(); // absent: wait for its owner to appear
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            periodic_->start();
+        else
+            periodic_->stop(); // absent: wait for its owner to appear
         for (const auto& path : pathList(propertyMap(reply).value(QStringLiteral("ActiveConnections"))))
             readActiveConnection(run, path);
     });

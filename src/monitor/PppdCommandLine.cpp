@@ -13,11 +13,36 @@ constexpr std::size_t kMaxOptionFileBytes = 64 * 1024;
 constexpr int kMaxFileDepth = 4; // pppd allows files naming files; a loop must end
 
 // pppd options whose next argument is their value, not a device.
-constexpr std::array<std::string_view, 30> kValueOptions = {
-    "call", "linkname", "ifname", "unit", "plugin", "pty", "connect", "disconnect", "init", "welcome",
-    "user", "password", "name", "remotename", "file", "mtu", "mru", "idle", "holdoff", "maxfail",
-    "ipparam", "logfile", "lcp-echo-interval", "lcp-echo-failure", "connect-delay", "domain", "ms-dns",
-    "asyncmap", "escape", "active-filter"};
+constexpr std::array<std::string_view, 30> kValueOptions = {"call",
+                                                            "linkname",
+                                                            "ifname",
+                                                            "unit",
+                                                            "plugin",
+                                                            "pty",
+                                                            "connect",
+                                                            "disconnect",
+                                                            "init",
+                                                            "welcome",
+                                                            "user",
+                                                            "password",
+                                                            "name",
+                                                            "remotename",
+                                                            "file",
+                                                            "mtu",
+                                                            "mru",
+                                                            "idle",
+                                                            "holdoff",
+                                                            "maxfail",
+                                                            "ipparam",
+                                                            "logfile",
+                                                            "lcp-echo-interval",
+                                                            "lcp-echo-failure",
+                                                            "connect-delay",
+                                                            "domain",
+                                                            "ms-dns",
+                                                            "asyncmap",
+                                                            "escape",
+                                                            "active-filter"};
 
 bool takesValue(std::string_view option) {
     for (auto known : kValueOptions)
@@ -48,23 +73,37 @@ std::vector<std::string> splitArguments(std::string_view cmdline) {
 }
 
 void applyValue(PppdOptions& o, std::string_view option, std::string_view value) {
-    if (option == "call") o.callPeer = cleanText(value, kMaxEntryNameBytes);
-    else if (option == "linkname") o.linkName = cleanText(value, kMaxEntryNameBytes);
-    else if (option == "ifname" && isInterfaceName(value)) o.ifname = value;
-    else if (option == "unit" && parsePid(value)) o.ifname = "ppp" + std::string(value);
-    else if (option == "plugin") o.plugin += cleanText(value, 128) + " ";
-    else if (option == "pty") o.pty = cleanText(value, 512);
-    else if (option == "connect") o.connect = cleanText(value, 512);
+    if (option == "call")
+        o.callPeer = cleanText(value, kMaxEntryNameBytes);
+    else if (option == "linkname")
+        o.linkName = cleanText(value, kMaxEntryNameBytes);
+    else if (option == "ifname" && isInterfaceName(value))
+        o.ifname = value;
+    else if (option == "unit" && parsePid(value))
+        o.ifname = "ppp" + std::string(value);
+    else if (option == "plugin")
+        o.plugin += cleanText(value, 128) + " ";
+    else if (option == "pty")
+        o.pty = cleanText(value, 512);
+    else if (option == "connect")
+        o.connect = cleanText(value, 512);
 }
 
 void applyFlagOrDevice(PppdOptions& o, std::string_view arg) {
-    if (arg == "demand") o.demand = true;
-    else if (arg == "local" || arg == "modem") o.local = arg == "local";
-    else if (arg == "lock" || arg == "nolock") o.lock = arg == "lock";
-    else if (startsWith(arg, "/dev/") && o.tty.empty()) o.tty = cleanText(arg, kMaxDeviceNameBytes);
-    else if (isBareTty(arg) && o.tty.empty()) o.tty = "/dev/" + std::string(arg);
-    else if (startsWith(arg, "nic-") && isInterfaceName(arg.substr(4))) o.nic = arg.substr(4);
-    else if (isEthernetName(arg) && o.nic.empty()) o.nic = arg;
+    if (arg == "demand")
+        o.demand = true;
+    else if (arg == "local" || arg == "modem")
+        o.local = arg == "local";
+    else if (arg == "lock" || arg == "nolock")
+        o.lock = arg == "lock";
+    else if (startsWith(arg, "/dev/") && o.tty.empty())
+        o.tty = cleanText(arg, kMaxDeviceNameBytes);
+    else if (isBareTty(arg) && o.tty.empty())
+        o.tty = "/dev/" + std::string(arg);
+    else if (startsWith(arg, "nic-") && isInterfaceName(arg.substr(4)))
+        o.nic = arg.substr(4);
+    else if (isEthernetName(arg) && o.nic.empty())
+        o.nic = arg;
 }
 
 // Reads the words of another options file; empty when there is none.
@@ -95,9 +134,12 @@ std::size_t readWord(std::string_view text, std::size_t i, std::string& word) {
     for (; i < text.size(); ++i) {
         const char c = text[i];
         if (quote) {
-            if (c == quote) quote = 0;
-            else if (c == '\\' && quote == '"' && i + 1 < text.size()) word += text[++i];
-            else word += c;
+            if (c == quote)
+                quote = 0;
+            else if (c == '\\' && quote == '"' && i + 1 < text.size())
+                word += text[++i];
+            else
+                word += c;
         } else if (c == '"' || c == '\'') {
             quote = c;
         } else if (c == '\\' && i + 1 < text.size()) {
@@ -143,7 +185,8 @@ PppdOptions effectivePppdOptions(std::string_view cmdline, const std::string& et
     const FileWords fileWords = [&](const std::string& option, const std::string& value) {
         if (option == "call") {
             // A peer name is a file name inside the peers directory, never a path.
-            if (value.empty() || value.find('/') != std::string::npos || value == "." || value == "..") return std::vector<std::string>{};
+            if (value.empty() || value.find('/') != std::string::npos || value == "." || value == "..")
+                return std::vector<std::string>{};
             return wordsOfFile(etcPpp + "/peers/" + value);
         }
         return startsWith(value, "/") ? wordsOfFile(value) : std::vector<std::string>{};

@@ -10,17 +10,17 @@
 namespace velmora {
 
 struct PppdOptions {
-    std::string linkName;  // "linkname <name>"
-    std::string callPeer;  // "call <peer>"
-    std::string ifname;    // "ifname <name>", or "unit <n>" as ppp<n>
-    std::string tty;       // the serial device as a /dev path
-    std::string nic;       // the Ethernet device of PPP over Ethernet
-    std::string plugin;    // plugins named, blank-separated
-    std::string pty;       // the "pty" command
-    std::string connect;   // the "connect" script; empty when none
-    bool demand = false;   // dials only when traffic wants out
-    bool local = false;    // "local": no modem control lines (last of local/modem wins)
-    bool lock = false;     // "lock": a UUCP lock file while the line is held (last of lock/nolock wins)
+    std::string linkName; // "linkname <name>"
+    std::string callPeer; // "call <peer>"
+    std::string ifname;   // "ifname <name>", or "unit <n>" as ppp<n>
+    std::string tty;      // the serial device as a /dev path
+    std::string nic;      // the Ethernet device of PPP over Ethernet
+    std::string plugin;   // plugins named, blank-separated
+    std::string pty;      // the "pty" command
+    std::string connect;  // the "connect" script; empty when none
+    bool demand = false;  // dials only when traffic wants out
+    bool local = false;   // "local": no modem control lines (last of local/modem wins)
+    bool lock = false;    // "lock": a UUCP lock file while the line is held (last of lock/nolock wins)
 };
 
 // cmdline: the NUL-separated arguments of /proc/<pid>/cmdline; no files read.

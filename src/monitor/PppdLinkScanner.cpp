@@ -128,8 +128,7 @@ void PppdLinkScanner::readRunDir(const std::string& dir, std::map<int, PidFileFa
 // "ppp-<linkname>.pid" holds the pid and, once it exists, the interface;
 // "<ifname>.pid" holds the pid of the pppd that owns that interface. Other
 // daemons' pid files are skipped without reading them.
-void PppdLinkScanner::readPidFile(const std::string& dir, const std::string& name,
-                                  std::map<int, PidFileFacts>& found) {
+void PppdLinkScanner::readPidFile(const std::string& dir, const std::string& name, std::map<int, PidFileFacts>& found) {
     const std::string base = name.substr(0, name.size() - 4);
     const bool linkFile = base.rfind("ppp-", 0) == 0 && base.size() > 4;
     if (!linkFile && (!isInterfaceName(base) || !reader_.query(base))) return;
@@ -141,8 +140,8 @@ void PppdLinkScanner::readPidFile(const std::string& dir, const std::string& nam
     if (linkFile) {
         facts.linkName = cleanText(base.substr(4), kMaxEntryNameBytes);
         const auto newline = text->find('\n');
-        const auto second = newline == std::string::npos ? std::string_view{}
-                                                          : firstLine(std::string_view(*text).substr(newline + 1));
+        const auto second =
+            newline == std::string::npos ? std::string_view{} : firstLine(std::string_view(*text).substr(newline + 1));
         if (isInterfaceName(second)) facts.ifname = second;
     } else {
         facts.ifname = base;
@@ -282,7 +281,7 @@ ObservedLink PppdLinkScanner::linkOf(const Pppd& pppd) {
     const auto& o = cached.options;
     if (o.demand && link.established) link.established = demandCallUp(pppd, o);
     const std::initializer_list<const std::string*> names = {&pppd.facts.linkName, &o.linkName, &o.callPeer,
-                                                              &link.ifname};
+                                                             &link.ifname};
     for (const std::string* name : names) {
         if (!name->empty()) {
             link.entryName = cleanText(*name, kMaxEntryNameBytes);
@@ -333,7 +332,8 @@ bool PppdLinkScanner::demandCallUp(const Pppd& pppd, const PppdOptions& options)
         if (environment) break;
     }
     bool up = line && !connectScriptRunning(pppd.pid, options);
-    if (environment) up = up && environmentSets(*environment, "IPLOCAL") && !environmentSets(*environment, "CONNECT_TIME");
+    if (environment)
+        up = up && environmentSets(*environment, "IPLOCAL") && !environmentSets(*environment, "CONNECT_TIME");
     callUnderWay_ = callUnderWay_ || line;
     return up;
 }

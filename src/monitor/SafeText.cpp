@@ -14,11 +14,21 @@ std::size_t sequenceLength(std::string_view text, std::size_t i, char32_t& cp) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
     const unsigned char lead = byte(0);
     std::size_t len = 0;
-    if (lead < 0x80) { cp = lead; return 1; }
-    if (lead >= 0xC2 && lead <= 0xDF) { len = 2; cp = lead & 0x1F; }
-    else if (lead >= 0xE0 && lead <= 0xEF) { len = 3; cp = lead & 0x0F; }
-    else if (lead >= 0xF0 && lead <= 0xF4) { len = 4; cp = lead & 0x07; }
-    else return 0;
+    if (lead < 0x80) {
+        cp = lead;
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        len = 2;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        len = 3;
+        cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        len = 4;
+        cp = lead & 0x07;
+    } else
+        return 0;
     if (i + len > text.size()) return 0;
     for (std::size_t k = 1; k < len; ++k) {
         if ((byte(k) & 0xC0) != 0x80) return 0;
@@ -40,7 +50,10 @@ std::string cleanText(std::string_view raw, std::size_t maxBytes) {
     while (i < raw.size()) {
         char32_t cp = 0;
         const std::size_t len = sequenceLength(raw, i, cp);
-        if (len == 0) { ++i; continue; }
+        if (len == 0) {
+            ++i;
+            continue;
+        }
         if (!isControl(cp)) {
             if (out.size() + len > maxBytes) break;
             out.append(raw.substr(i, len));

@@ -23,8 +23,8 @@ public:
     // The listed links, first shown; empty = nothing listed. A link keeps its
     // handle while it stays in this list.
     std::vector<ScriptedLink> links;
-    bool failList = false;      // the list query fails
-    bool failStatus = false;    // the status query fails
+    bool failList = false;   // the list query fails
+    bool failStatus = false; // the status query fails
     bool failProjection = false;
     int listCalls = 0;
     // What changeNotifiers gives (a test's pipes); empty: ask every second.

@@ -35,7 +35,10 @@ std::int64_t epochSecondsAt(int year, int month, int day, int hour, int minute, 
 LocalTime VirtualClock::localTime() const {
     std::int64_t s = epochMs_ / 1000;
     std::int64_t ms = epochMs_ % 1000;
-    if (ms < 0) { ms += 1000; --s; }
+    if (ms < 0) {
+        ms += 1000;
+        --s;
+    }
     return localTimeOf(s, static_cast<int>(ms));
 }
 

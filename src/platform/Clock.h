@@ -38,12 +38,14 @@ std::int64_t epochSecondsAt(int year, int month, int day, int hour, int minute, 
 // converted in the process's time zone.
 class VirtualClock : public Clock {
 public:
-    explicit VirtualClock(std::int64_t epochMs = 0, std::uint64_t tickMs = 0)
-        : epochMs_(epochMs), tickMs_(tickMs) {}
+    explicit VirtualClock(std::int64_t epochMs = 0, std::uint64_t tickMs = 0) : epochMs_(epochMs), tickMs_(tickMs) {}
     std::uint64_t tickMs() const override { return tickMs_; }
     LocalTime localTime() const override;
     std::int64_t epochMs() const { return epochMs_; }
-    void advance(std::uint64_t ms) { tickMs_ += ms; epochMs_ += static_cast<std::int64_t>(ms); }
+    void advance(std::uint64_t ms) {
+        tickMs_ += ms;
+        epochMs_ += static_cast<std::int64_t>(ms);
+    }
     void setEpochMs(std::int64_t ms) { epochMs_ = ms; }
 
 private:

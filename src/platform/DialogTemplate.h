@@ -10,11 +10,11 @@
 namespace velmora {
 
 enum class ControlKind {
-    Icon,              // shows an icon resource (iconResource)
-    Text,              // static text, left aligned
-    CenteredText,      // static text, centred, may hold several lines ("\n")
-    BlackFrame,        // a thin rule or rectangle
-    GroupBox,          // a frame with a title
+    Icon,         // shows an icon resource (iconResource)
+    Text,         // static text, left aligned
+    CenteredText, // static text, centred, may hold several lines ("\n")
+    BlackFrame,   // a thin rule or rectangle
+    GroupBox,     // a frame with a title
     PushButton,
     DefaultPushButton, // activated by Enter
     DropDownList,      // combo box without an edit field
@@ -28,12 +28,12 @@ struct ControlTemplate {
     int id = -1; // -1: a control the program never addresses
     ControlKind kind = ControlKind::Text;
     int x = 0, y = 0, width = 0, height = 0;
-    std::string text;        // initial text (UTF-8)
+    std::string text; // initial text (UTF-8)
     bool visible = true;
     bool tabStop = false;
-    bool sorted = false;     // combo and list boxes: keep entries sorted ascending by text
-    int textLimit = 0;       // DropDownCombo: maximum characters of the edit field, 0 = none
-    int iconResource = 0;    // Icon: resource number (128 program icon, 129 tray icon)
+    bool sorted = false;  // combo and list boxes: keep entries sorted ascending by text
+    int textLimit = 0;    // DropDownCombo: maximum characters of the edit field, 0 = none
+    int iconResource = 0; // Icon: resource number (128 program icon, 129 tray icon)
 };
 
 inline ControlTemplate makeControl(int id, ControlKind kind, int x, int y, int width, int height,

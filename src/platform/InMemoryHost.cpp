@@ -11,8 +11,7 @@ namespace velmora {
 namespace {
 
 bool isListKind(ControlKind kind) {
-    return kind == ControlKind::DropDownList || kind == ControlKind::DropDownCombo ||
-           kind == ControlKind::ListBox;
+    return kind == ControlKind::DropDownList || kind == ControlKind::DropDownCombo || kind == ControlKind::ListBox;
 }
 
 bool inRange(int index, const std::vector<std::string>& items) {
@@ -208,8 +207,10 @@ void InMemoryHost::deleteString(WindowId window, int controlId, int index) {
     Control* c = findListControl(window, controlId);
     if (!c || !inRange(index, c->items)) return;
     c->items.erase(c->items.begin() + index);
-    if (c->selection == index) c->selection = -1;
-    else if (c->selection > index) --c->selection;
+    if (c->selection == index)
+        c->selection = -1;
+    else if (c->selection > index)
+        --c->selection;
 }
 
 // ---- buttons and controls ----------------------------------------------------------
@@ -253,8 +254,9 @@ bool InMemoryHost::isVisible(WindowId window) const { return showMode(window) !=
 // A modal run above the window takes the activation: its owner takes no input.
 void InMemoryHost::setForeground(WindowId window) {
     if (!guardPasses(window)) return;
-    const bool runAbove = std::any_of(runs_.begin(), runs_.end(), [window](const ModalRun& r) { return r.window == window; }) &&
-                          topWindow() != window;
+    const bool runAbove =
+        std::any_of(runs_.begin(), runs_.end(), [window](const ModalRun& r) { return r.window == window; }) &&
+        topWindow() != window;
     foreground_ = runAbove ? topWindow() : window;
 }
 
@@ -287,8 +289,7 @@ void InMemoryHost::wakeOnReadable(WindowId window, int timerId, const std::vecto
 // time moves on wakes its timer first, as it would at once on a real host.
 void InMemoryHost::advance(unsigned ms) {
     const std::uint64_t target = clock_.tickMs() + ms;
-    while (fireReadableWatch() || fireNextTimerDueBy(target)) {
-    }
+    while (fireReadableWatch() || fireNextTimerDueBy(target)) {}
     if (clock_.tickMs() < target) clock_.advance(target - clock_.tickMs());
 }
 
@@ -352,8 +353,7 @@ void InMemoryHost::inform(WindowId owner, const std::string& text, const std::st
 
 void InMemoryHost::beep() { ++beepCount_; }
 
-bool InMemoryHost::trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
-                              const std::string& tooltip) {
+bool InMemoryHost::trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource, const std::string& tooltip) {
     if (op == TrayOp::Delete) {
         trayMenus_.erase(iconId);
         return trayIcons_.erase(iconId) != 0;
@@ -396,7 +396,8 @@ bool InMemoryHost::setTrayMenu(int iconId, const std::vector<TrayMenuItem>& item
 
 bool InMemoryHost::hasModalAbove(WindowId window) const {
     if (questionBoxesOpen_ > 0) return true;
-    const bool running = std::any_of(runs_.begin(), runs_.end(), [window](const ModalRun& r) { return r.window == window; });
+    const bool running =
+        std::any_of(runs_.begin(), runs_.end(), [window](const ModalRun& r) { return r.window == window; });
     return running && topWindow() != window;
 }
 
@@ -421,9 +422,7 @@ void InMemoryHost::chooseTrayMenuItem(int iconId, int itemId) {
 
 // ---- user input ------------------------------------------------------------------------------
 
-void InMemoryHost::sendCommand(WindowId window, int commandId) {
-    findWindow(window)->handler->onCommand(commandId);
-}
+void InMemoryHost::sendCommand(WindowId window, int commandId) { findWindow(window)->handler->onCommand(commandId); }
 
 void InMemoryHost::clickRadio(Window& w, Control& c) {
     for (Control& other : w.controls)
@@ -512,9 +511,7 @@ int InMemoryHost::textLimit(WindowId window, int controlId) const {
     return c ? c->tmpl.textLimit : 0;
 }
 
-bool InMemoryHost::isTimerArmed(WindowId window, int timerId) const {
-    return timers_.count({window, timerId}) != 0;
-}
+bool InMemoryHost::isTimerArmed(WindowId window, int timerId) const { return timers_.count({window, timerId}) != 0; }
 
 unsigned InMemoryHost::timerPeriod(WindowId window, int timerId) const {
     auto it = timers_.find({window, timerId});

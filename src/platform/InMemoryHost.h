@@ -66,8 +66,7 @@ public:
     int askYesNo(WindowId owner, const std::string& text, const std::string& caption) override;
     void inform(WindowId owner, const std::string& text, const std::string& caption) override;
     void beep() override;
-    bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
-                    const std::string& tooltip) override;
+    bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource, const std::string& tooltip) override;
     bool trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) override;
     bool setTrayMenu(int iconId, const std::vector<TrayMenuItem>& items) override;
     bool hasModalAbove(WindowId window) const override;
@@ -108,18 +107,18 @@ public:
     VirtualClock& clock() { return clock_; }
     std::vector<WindowId> windows() const;
     bool windowExists(WindowId window) const { return windows_.count(window) != 0; }
-    int windowTemplateId(WindowId window) const;   // 0 for an unknown window
+    int windowTemplateId(WindowId window) const; // 0 for an unknown window
     WindowId windowOwner(WindowId window) const;
-    ShowMode showMode(WindowId window) const;      // Hidden for an unknown window
-    int windowIcon(WindowId window) const;         // 0 until set
-    int centredCount(WindowId window) const;       // centerOnWorkArea calls that passed the guard
-    int vetoedCount(WindowId window) const;        // changes the guard refused
+    ShowMode showMode(WindowId window) const; // Hidden for an unknown window
+    int windowIcon(WindowId window) const;    // 0 until set
+    int centredCount(WindowId window) const;  // centerOnWorkArea calls that passed the guard
+    int vetoedCount(WindowId window) const;   // changes the guard refused
     WindowId foregroundWindow() const { return foreground_; }
     bool controlExists(WindowId window, int controlId) const;
     bool isControlVisible(WindowId window, int controlId) const;
     int textLimit(WindowId window, int controlId) const;
     bool isTimerArmed(WindowId window, int timerId) const;
-    unsigned timerPeriod(WindowId window, int timerId) const; // 0 when not armed
+    unsigned timerPeriod(WindowId window, int timerId) const;     // 0 when not armed
     std::uint64_t timerDueMs(WindowId window, int timerId) const; // 0 when not armed
     WindowId trayOwner(int iconId) const;
     int trayIconResource(int iconId) const;

@@ -66,7 +66,11 @@ public:
     // The run has ended; the window is about to go.
     virtual void onDestroy() {}
     // Mouse activity over a notification-area icon owned by this window.
-    virtual int onTrayNotify(int iconId, int mouseMessage) { (void)iconId; (void)mouseMessage; return 0; }
+    virtual int onTrayNotify(int iconId, int mouseMessage) {
+        (void)iconId;
+        (void)mouseMessage;
+        return 0;
+    }
     // Asked before anything shows, moves, raises or activates the window; true
     // vetoes the change and the window stays hidden.
     virtual bool onWindowPosChanging() { return false; }
@@ -77,7 +81,10 @@ public:
     // moment to bring its entries up to date (WindowHost::setTrayMenu).
     virtual void onTrayMenuOpening(int iconId) { (void)iconId; }
     // An entry of that menu was chosen; a checkable one has toggled already.
-    virtual void onTrayMenuChoice(int iconId, int itemId) { (void)iconId; (void)itemId; }
+    virtual void onTrayMenuChoice(int iconId, int itemId) {
+        (void)iconId;
+        (void)itemId;
+    }
 };
 
 class WindowHost {
@@ -142,8 +149,7 @@ public:
     virtual void beep() = 0;
 
     // Notification-area icon; callbacks go to the owner's onTrayNotify.
-    virtual bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
-                            const std::string& tooltip) = 0;
+    virtual bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource, const std::string& tooltip) = 0;
     // A short message beside the owner's icon; false when that icon is not there.
     virtual bool trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) = 0;
     // The icon's context menu (the right button opens it), replacing the one

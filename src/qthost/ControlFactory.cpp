@@ -81,9 +81,10 @@ QWidget* createGroupBox(const ControlTemplate& t, QWidget* parent) {
     auto* box = new QGroupBox(qtText(t.text), parent);
     // The frame's top edge runs through the middle of the title, as the
     // templates expect; drawn below the title it would crowd the first row.
-    box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
-                                      " margin-top: 0.5em; }"
-                                      "QGroupBox::title { subcontrol-origin: margin; left: 0.6em; padding: 0 0.2em; }"));
+    box->setStyleSheet(
+        QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                       " margin-top: 0.5em; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 0.6em; padding: 0 0.2em; }"));
     // It only frames its neighbours: it must neither cover them nor take their clicks.
     box->setAttribute(Qt::WA_TransparentForMouseEvents);
     return box;
@@ -113,7 +114,8 @@ private:
         QStyleOptionFrame option;
         option.initFrom(edit_);
         option.rect = edit_->rect();
-        option.lineWidth = edit_->hasFrame() ? edit_->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit_) : 0;
+        option.lineWidth =
+            edit_->hasFrame() ? edit_->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit_) : 0;
         const QRect contents = edit_->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit_);
         const QMargins margins = edit_->textMargins();
         return contents.width() - margins.left() - margins.right() - 2 * 2 - 1;
@@ -216,8 +218,10 @@ QWidget* createControl(const ControlTemplate& tmpl, QWidget* parent, const Dialo
     const QRect rect = units.toPixels(tmpl.x, tmpl.y, tmpl.width, tmpl.height);
     QWidget* widget = createWidget(tmpl, parent, rect, units);
     place(*widget, tmpl, rect);
-    if (!takesInput(tmpl.kind)) widget->setFocusPolicy(Qt::NoFocus);
-    else widget->setFocusPolicy(tmpl.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+    if (!takesInput(tmpl.kind))
+        widget->setFocusPolicy(Qt::NoFocus);
+    else
+        widget->setFocusPolicy(tmpl.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
     if (tmpl.kind == ControlKind::GroupBox || tmpl.kind == ControlKind::BlackFrame) widget->lower();
     widget->setVisible(tmpl.visible);
     return widget;

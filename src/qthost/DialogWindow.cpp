@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,8 +15,8 @@ namespace velmora {
 namespace {
 
 Qt::WindowFlags frameFlags(bool hasOwner, bool minimizeBox) {
-    Qt::WindowFlags flags = (hasOwner ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint |
-                            Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    Qt::WindowFlags flags = (hasOwner ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (minimizeBox) flags |= Qt::WindowMinimizeButtonHint;
     return flags;
 }
@@ -114,8 +114,7 @@ bool DialogWindow::handleKey(int key) {
     case Qt::Key_Escape:
         if (hooks_.cancel) hooks_.cancel();
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -21,8 +21,10 @@ int sortedPosition(const QWidget& control, const std::string& text) {
     int high = entryCount(control);
     while (low < high) {
         const int middle = (low + high) / 2;
-        if (text < entryText(control, middle)) high = middle;
-        else low = middle + 1;
+        if (text < entryText(control, middle))
+            high = middle;
+        else
+            low = middle + 1;
     }
     return low;
 }
@@ -66,7 +68,8 @@ void clearSelectionOnTyping(QComboBox& combo) {
 void markSorted(QWidget& control) { control.setProperty(SortedProperty, true); }
 
 int addEntry(QWidget& control, const std::string& text) {
-    const int position = control.property(SortedProperty).toBool() ? sortedPosition(control, text) : entryCount(control);
+    const int position =
+        control.property(SortedProperty).toBool() ? sortedPosition(control, text) : entryCount(control);
     if (auto* combo = qobject_cast<QComboBox*>(&control)) {
         const int selected = combo->currentIndex();
         const QString edited = combo->lineEdit() ? combo->lineEdit()->text() : QString();
@@ -85,8 +88,10 @@ void selectEntry(QWidget& control, int index) {
     if (auto* combo = qobject_cast<QComboBox*>(&control)) {
         combo->setCurrentIndex(index);
     } else if (auto* list = qobject_cast<QListWidget*>(&control)) {
-        if (index == -1) clearListSelection(*list);
-        else list->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+        if (index == -1)
+            clearListSelection(*list);
+        else
+            list->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
     }
 }
 

@@ -88,9 +88,9 @@ void useGermanAnswers(QMessageBox& box) {
 // icon is made before a notification area is there.
 QtHost::QtHost()
     : trayArea_(std::make_unique<TrayAreaWatcher>([this](bool present) {
-          if (followTrayArea_) announceTrayArea(present);
-      })),
-      trayAvailable_([this] { return trayArea_->present(); }) {}
+        if (followTrayArea_) announceTrayArea(present);
+    }))
+    , trayAvailable_([this] { return trayArea_->present(); }) {}
 
 void QtHost::setTrayAvailability(std::function<bool()> available) {
     trayAvailable_ = std::move(available);
@@ -160,7 +160,9 @@ WindowId QtHost::createWindow(const DialogTemplate& tmpl, DialogHandler& handler
     w->handler = &handler;
     w->minimizeBox = tmpl.minimizeBox;
     DialogWindow::Hooks hooks{
-        [this, id] { if (Window* self = find(id)) sendCommand(id, self->defaultButton); },
+        [this, id] {
+            if (Window* self = find(id)) sendCommand(id, self->defaultButton);
+        },
         [this, id] { sendCommand(id, IdCancel); },
         [this, id] { return !guardPasses(id); },
     };
@@ -193,8 +195,10 @@ void QtHost::buildControls(Window& w, WindowId id, const DialogTemplate& tmpl) {
         if (t.kind == ControlKind::DefaultPushButton) w.defaultButton = t.id;
         connectCommand(w, id, t.id, control);
         if (!t.tabStop || !t.visible) continue;
-        if (previousTabStop) QWidget::setTabOrder(previousTabStop, control);
-        else w.firstTabStop = control;
+        if (previousTabStop)
+            QWidget::setTabOrder(previousTabStop, control);
+        else
+            w.firstTabStop = control;
         previousTabStop = control;
     }
 }
@@ -251,20 +255,28 @@ void QtHost::destroyWindow(WindowId window) {
 void QtHost::setText(WindowId window, int controlId, const std::string& text) {
     QWidget* c = control(window, controlId);
     const QString value = qtText(text);
-    if (auto* label = qobject_cast<QLabel*>(c)) label->setText(value);
-    else if (auto* button = qobject_cast<QAbstractButton*>(c)) button->setText(value);
-    else if (auto* box = qobject_cast<QGroupBox*>(c)) box->setTitle(value);
-    else if (auto* combo = qobject_cast<QComboBox*>(c); combo && combo->lineEdit()) combo->lineEdit()->setText(value);
+    if (auto* label = qobject_cast<QLabel*>(c))
+        label->setText(value);
+    else if (auto* button = qobject_cast<QAbstractButton*>(c))
+        button->setText(value);
+    else if (auto* box = qobject_cast<QGroupBox*>(c))
+        box->setTitle(value);
+    else if (auto* combo = qobject_cast<QComboBox*>(c); combo && combo->lineEdit())
+        combo->lineEdit()->setText(value);
     // A list's text is its selected entry; there is nothing to set.
 }
 
 std::string QtHost::text(WindowId window, int controlId, std::size_t maxChars) const {
     QWidget* c = control(window, controlId);
     QString value;
-    if (auto* label = qobject_cast<QLabel*>(c)) value = label->text();
-    else if (auto* button = qobject_cast<QAbstractButton*>(c)) value = button->text();
-    else if (auto* box = qobject_cast<QGroupBox*>(c)) value = box->title();
-    else if (c) value = shownText(*c);
+    if (auto* label = qobject_cast<QLabel*>(c))
+        value = label->text();
+    else if (auto* button = qobject_cast<QAbstractButton*>(c))
+        value = button->text();
+    else if (auto* box = qobject_cast<QGroupBox*>(c))
+        value = box->title();
+    else if (c)
+        value = shownText(*c);
     return utf8Prefix(value, maxChars);
 }
 
@@ -476,7 +488,8 @@ void QtHost::runMessageBox(QMessageBox& box, WindowId owner) {
 void QtHost::beep() {
     ++beeps_;
     const QString player = QStandardPaths::findExecutable(QStringLiteral("canberra-gtk-play"));
-    if (player.isEmpty() || !QProcess::startDetached(player, {QStringLiteral("-i"), QStringLiteral("dialog-information")}))
+    if (player.isEmpty() ||
+        !QProcess::startDetached(player, {QStringLiteral("-i"), QStringLiteral("dialog-information")}))
         QApplication::beep();
 }
 

@@ -66,8 +66,7 @@ public:
     int askYesNo(WindowId owner, const std::string& text, const std::string& caption) override;
     void inform(WindowId owner, const std::string& text, const std::string& caption) override;
     void beep() override;
-    bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource,
-                    const std::string& tooltip) override;
+    bool trayNotify(WindowId owner, TrayOp op, int iconId, int iconResource, const std::string& tooltip) override;
     bool trayMessage(WindowId owner, int iconId, const std::string& title, const std::string& text) override;
     bool setTrayMenu(int iconId, const std::vector<TrayMenuItem>& items) override;
     bool hasModalAbove(WindowId window) const override;
@@ -121,7 +120,7 @@ private:
 
     std::map<WindowId, std::unique_ptr<Window>> windows_;
     WindowId nextWindowId_ = 1;
-    std::vector<WindowId> runs_; // innermost last
+    std::vector<WindowId> runs_;                      // innermost last
     std::map<int, std::unique_ptr<QMenu>> trayMenus_; // outlive the icons that show them
     std::map<int, std::unique_ptr<TrayEntry>> trayIcons_;
     int questionBoxesOpen_ = 0;

@@ -6,8 +6,8 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMenu>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -164,8 +164,10 @@ void QtHostDriver::trayMouse(int iconId, int mouseMessage) {
     QSystemTrayIcon* icon = host_.trayIcon(iconId);
     if (!icon) return;
     // What Qt reports goes through the icon's own signal; the rest straight to the owner.
-    if (const TrayActivation* activation = activationOf(mouseMessage)) emit icon->activated(activation->reason);
-    else host_.deliverTrayMessage(iconId, mouseMessage);
+    if (const TrayActivation* activation = activationOf(mouseMessage))
+        emit icon->activated(activation->reason);
+    else
+        host_.deliverTrayMessage(iconId, mouseMessage);
 }
 
 // What task switching does: a plain show from outside the program, which

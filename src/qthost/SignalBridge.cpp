@@ -133,9 +133,8 @@ void endMainRun(QtHost& host, WindowId mainWindow, DialogHandler& mainHandler) {
     if (!host.runEnded(top)) closeRun(host, top);
     // The closed run unwinds once control is back in its event loop; then the
     // next one, down to the main window.
-    QTimer::singleShot(0, host.widget(mainWindow), [&host, mainWindow, &mainHandler] {
-        endMainRun(host, mainWindow, mainHandler);
-    });
+    QTimer::singleShot(0, host.widget(mainWindow),
+                       [&host, mainWindow, &mainHandler] { endMainRun(host, mainWindow, mainHandler); });
 }
 
 } // namespace velmora

@@ -15,8 +15,8 @@ const QString kPath = QStringLiteral("/StatusNotifierWatcher");
 } // namespace
 
 StatusNotifierWatch::StatusNotifierWatch(std::function<void()> changed)
-    : changed_(std::move(changed)),
-      serviceWatcher_(kService, QDBusConnection::sessionBus(),
+    : changed_(std::move(changed))
+    , serviceWatcher_(kService, QDBusConnection::sessionBus(),
                       QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return; // no session bus: no such notification area
@@ -29,8 +29,8 @@ StatusNotifierWatch::StatusNotifierWatch(std::function<void()> changed)
 
 // Asked without waiting: a watcher that hangs must not hang the program.
 void StatusNotifierWatch::askForHost() {
-    QDBusMessage get = QDBusMessage::createMethodCall(kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << kService << QStringLiteral("IsStatusNotifierHostRegistered");
     auto* call = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(get), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* c) { answered(c); });

@@ -32,7 +32,8 @@ XEmbedTrayWatch::~XEmbedTrayWatch() {
 }
 
 std::uint32_t XEmbedTrayWatch::internAtom(const char* name) {
-    const auto cookie = xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::char_traits<char>::length(name)), name);
+    const auto cookie =
+        xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::char_traits<char>::length(name)), name);
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection_, cookie, nullptr);
     const std::uint32_t atom = reply ? reply->atom : 0;
     std::free(reply);

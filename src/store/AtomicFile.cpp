@@ -36,9 +36,7 @@ struct StepError {
     int error;
 };
 
-bool isTempSuffixChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
+bool isTempSuffixChar(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
 // The temporary beside the target; removed again unless it was renamed over it.
 class TempFile {
@@ -141,8 +139,7 @@ std::optional<StepError> writeAndRename(const std::string& target, std::string_v
     if (!temp.created()) return StepError{WriteStep::Create, temp.createError()};
     if (mode != kNewFileMode && ::fchmod(temp.fd(), mode) != 0) return StepError{WriteStep::Create, errno};
     if (!writeAll(temp.fd(), bytes)) return StepError{WriteStep::Write, errno};
-    if (injectedFailure(WriteStep::FileSync) || ::fsync(temp.fd()) != 0)
-        return StepError{WriteStep::FileSync, errno};
+    if (injectedFailure(WriteStep::FileSync) || ::fsync(temp.fd()) != 0) return StepError{WriteStep::FileSync, errno};
     if (const int error = closeError(temp.releaseFd())) return StepError{WriteStep::Close, error};
     if (injectedFailure(WriteStep::Rename) || ::rename(temp.path().c_str(), target.c_str()) != 0)
         return StepError{WriteStep::Rename, errno};
@@ -153,14 +150,12 @@ std::optional<StepError> writeAndRename(const std::string& target, std::string_v
 
 std::string describe(const StepError& failure) {
     switch (failure.step) {
-    case WriteStep::Rename:
-        return "die Datei kann nicht ersetzt werden: " + reasonFor(failure.error);
+    case WriteStep::Rename: return "die Datei kann nicht ersetzt werden: " + reasonFor(failure.error);
     case WriteStep::FolderSync:
         // The new content is in place but may not survive a power cut; writing
         // it once more does no harm.
         return "die Änderung ist nicht sicher auf dem Datenträger angekommen: " + reasonFor(failure.error);
-    default:
-        return reasonFor(failure.error);
+    default: return reasonFor(failure.error);
     }
 }
 
@@ -180,8 +175,7 @@ std::string resolvedPath(const std::string& path) {
 }
 
 std::optional<std::string> targetOfTemporary(std::string_view fileName) {
-    if (fileName.size() < 2 + kTempMarker.size() + kTempSuffixLength || fileName.front() != '.')
-        return std::nullopt;
+    if (fileName.size() < 2 + kTempMarker.size() + kTempSuffixLength || fileName.front() != '.') return std::nullopt;
     const std::string_view suffix = fileName.substr(fileName.size() - kTempSuffixLength);
     if (!std::all_of(suffix.begin(), suffix.end(), isTempSuffixChar)) return std::nullopt;
     const std::size_t markerAt = fileName.size() - kTempSuffixLength - kTempMarker.size();

@@ -16,8 +16,7 @@ public:
     enum class Create { IfMissing, Never };
 
     // Waits up to `wait` for the lock (zero: one attempt only).
-    SidecarLock(const std::string& filePath, std::chrono::milliseconds wait,
-                Create create = Create::IfMissing);
+    SidecarLock(const std::string& filePath, std::chrono::milliseconds wait, Create create = Create::IfMissing);
     ~SidecarLock();
     SidecarLock(const SidecarLock&) = delete;
     SidecarLock& operator=(const SidecarLock&) = delete;

@@ -23,8 +23,7 @@ char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 
 bool sameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return asciiLower(x) == asciiLower(y); });
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return asciiLower(x) == asciiLower(y); });
 }
 
 bool hasControl(std::string_view s) { return std::any_of(s.begin(), s.end(), isControl); }
@@ -37,9 +36,7 @@ struct Line {
     bool hasBreak() const { return next > end; }
 };
 
-std::size_t firstLineStart(std::string_view text) {
-    return text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
-}
+std::size_t firstLineStart(std::string_view text) { return text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0; }
 
 // Walks the lines in one pass over the bytes. The next LF is remembered, so a
 // file of lone CRs costs no more than one of LFs.
@@ -54,13 +51,11 @@ public:
             nextLf_ = text_.find('\n', pos_);
             if (nextLf_ == std::string_view::npos) nextLf_ = text_.size();
         }
-        const char* cr = static_cast<const char*>(
-            std::memchr(text_.data() + pos_, '\r', nextLf_ - pos_));
+        const char* cr = static_cast<const char*>(std::memchr(text_.data() + pos_, '\r', nextLf_ - pos_));
         Line line{pos_, cr ? static_cast<std::size_t>(cr - text_.data()) : nextLf_, 0};
         line.next = line.end;
         if (line.next < text_.size()) {
-            const bool crlf = text_[line.next] == '\r' && line.next + 1 < text_.size() &&
-                              text_[line.next + 1] == '\n';
+            const bool crlf = text_[line.next] == '\r' && line.next + 1 < text_.size() && text_[line.next + 1] == '\n';
             line.next += crlf ? 2 : 1;
         }
         pos_ = line.next;
@@ -106,8 +101,8 @@ std::string_view lineEnding(std::string_view text) {
 // Where the first section of the given name lies, and its requested keys' lines.
 struct SectionScan {
     bool found = false;
-    Line lastEntry;                         // last key line, or the section line
-    std::vector<std::optional<Line>> keys;  // per requested key
+    Line lastEntry;                        // last key line, or the section line
+    std::vector<std::optional<Line>> keys; // per requested key
 };
 
 SectionScan scanSection(std::string_view text, std::string_view section, const KeyValues& keys) {
@@ -134,11 +129,12 @@ SectionScan scanSection(std::string_view text, std::string_view section, const K
 KeyValues mergedByKey(const KeyValues& keyValues) {
     KeyValues merged;
     for (const auto& keyValue : keyValues) {
-        auto same = std::find_if(merged.begin(), merged.end(), [&](const auto& kv) {
-            return sameName(kv.first, keyValue.first);
-        });
-        if (same == merged.end()) merged.push_back(keyValue);
-        else same->second = keyValue.second;
+        auto same = std::find_if(merged.begin(), merged.end(),
+                                 [&](const auto& kv) { return sameName(kv.first, keyValue.first); });
+        if (same == merged.end())
+            merged.push_back(keyValue);
+        else
+            same->second = keyValue.second;
     }
     return merged;
 }
@@ -149,13 +145,10 @@ struct Splice {
     std::string replacement;
 };
 
-std::string entryLine(const std::pair<std::string, std::string>& kv) {
-    return kv.first + "=" + kv.second;
-}
+std::string entryLine(const std::pair<std::string, std::string>& kv) { return kv.first + "=" + kv.second; }
 
 std::string applied(std::string_view text, std::vector<Splice> splices) {
-    std::sort(splices.begin(), splices.end(),
-              [](const Splice& a, const Splice& b) { return a.begin < b.begin; });
+    std::sort(splices.begin(), splices.end(), [](const Splice& a, const Splice& b) { return a.begin < b.begin; });
     std::size_t size = text.size();
     for (const Splice& s : splices) size += s.replacement.size();
     std::string out;
@@ -172,8 +165,7 @@ std::string applied(std::string_view text, std::vector<Splice> splices) {
 
 } // namespace
 
-std::optional<std::string_view> findValue(std::string_view text, std::string_view section,
-                                          std::string_view key) {
+std::optional<std::string_view> findValue(std::string_view text, std::string_view section, std::string_view key) {
     section = trimmed(section); // names are trimmed on writing, so on reading too
     key = trimmed(key);
     bool inSection = false;
@@ -253,8 +245,7 @@ std::string cookedValue(std::string_view raw, std::size_t maxBytes) {
     if (raw.size() > maxBytes) {
         std::size_t cut = maxBytes;
         // Back up over at most three continuation bytes to the start of a sequence.
-        for (int i = 0; i < 3 && cut > 0 && (static_cast<unsigned char>(raw[cut]) & 0xC0) == 0x80; ++i)
-            --cut;
+        for (int i = 0; i < 3 && cut > 0 && (static_cast<unsigned char>(raw[cut]) & 0xC0) == 0x80; ++i) --cut;
         raw = raw.substr(0, cut);
     }
     return std::string(raw);
@@ -267,8 +258,8 @@ bool isWritableSectionName(std::string_view name) {
 
 bool isWritableKeyName(std::string_view name) {
     std::string_view t = trimmed(name);
-    return !t.empty() && !hasControl(t) && t.find('=') == std::string_view::npos &&
-           t.front() != ';' && t.front() != '[';
+    return !t.empty() && !hasControl(t) && t.find('=') == std::string_view::npos && t.front() != ';' &&
+           t.front() != '[';
 }
 
 std::string trimmedName(std::string_view name) { return std::string(trimmed(name)); }
@@ -279,8 +270,7 @@ std::string storedValue(std::string_view value) {
     return out;
 }
 
-std::string withKeysWritten(std::string_view text, std::string_view section,
-                            const KeyValues& keyValues) {
+std::string withKeysWritten(std::string_view text, std::string_view section, const KeyValues& keyValues) {
     const std::string_view eol = lineEnding(text);
     const KeyValues keys = mergedByKey(keyValues);
     SectionScan scan = scanSection(text, section, keys);

@@ -19,8 +19,7 @@ namespace velmora::ini {
 
 // The raw value text of the key (trimmed, quotes still on), or nullopt when the
 // section or key is missing.
-std::optional<std::string_view> findValue(std::string_view text, std::string_view section,
-                                          std::string_view key);
+std::optional<std::string_view> findValue(std::string_view text, std::string_view section, std::string_view key);
 
 // The whole text parsed once, for a reader that looks up many keys of one
 // state of a file (a huge hand-edited profile must not be scanned per key).
@@ -49,9 +48,7 @@ private:
     struct ByHash { // sorted by hash, then by position in the file
         std::uint64_t hash;
         std::size_t at;
-        bool operator<(const ByHash& other) const {
-            return hash != other.hash ? hash < other.hash : at < other.at;
-        }
+        bool operator<(const ByHash& other) const { return hash != other.hash ? hash < other.hash : at < other.at; }
     };
 
     std::optional<std::size_t> firstSectionNamed(std::string_view name) const;
@@ -87,7 +84,6 @@ using KeyValues = std::vector<std::pair<std::string, std::string>>;
 // a missing section added at the end. Keys and values must be in stored form
 // (names checked and trimmed, values from storedValue). The file's own line
 // ending is used for new lines, LF for an empty text.
-std::string withKeysWritten(std::string_view text, std::string_view section,
-                            const KeyValues& keyValues);
+std::string withKeysWritten(std::string_view text, std::string_view section, const KeyValues& keyValues);
 
 } // namespace velmora::ini

@@ -12,9 +12,7 @@ namespace {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The blanks "%f" skips in the C locale.
-bool isCBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool isCBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 std::size_t skipDigits(std::string_view text, std::size_t pos) {
     while (pos < text.size() && isDigit(text[pos])) ++pos;
@@ -108,8 +106,7 @@ std::int32_t unitLengthTextToMs(std::string_view text) {
     std::size_t integerEnd = skipDigits(text, 0);
     if (integerEnd == 0) return 0;
     std::uint64_t ms = 0;
-    for (std::size_t i = 0; i < integerEnd && ms <= kMax; ++i)
-        ms = ms * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    for (std::size_t i = 0; i < integerEnd && ms <= kMax; ++i) ms = ms * 10 + static_cast<std::uint64_t>(text[i] - '0');
     if (ms > kMax / 1000) return static_cast<std::int32_t>(kMax);
     ms *= 1000;
     if (integerEnd < text.size() && text[integerEnd] == '.') {
@@ -126,8 +123,7 @@ std::int32_t unitLengthTextToMs(std::string_view text) {
 std::string formatTwoDecimals(double value) {
     // Room for the longest fixed form of a double (309 integer digits).
     std::array<char, 400> buffer{};
-    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                std::chars_format::fixed, 2);
+    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, 2);
     return std::string(buffer.data(), result.ptr);
 }
 

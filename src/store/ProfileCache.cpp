@@ -18,13 +18,15 @@ namespace {
 constexpr std::int64_t kFineSettleNs = 50'000'000;
 constexpr std::int64_t kCoarseSettleNs = 2'100'000'000;
 
-std::int64_t nanoseconds(const timespec& t) {
-    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-}
+std::int64_t nanoseconds(const timespec& t) { return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
 
 FileStamp stampOf(const struct stat& st) {
-    return {true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-            static_cast<std::int64_t>(st.st_size), st.st_mtim, st.st_ctim};
+    return {true,
+            static_cast<std::uint64_t>(st.st_dev),
+            static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::int64_t>(st.st_size),
+            st.st_mtim,
+            st.st_ctim};
 }
 
 bool isSettled(const FileStamp& stamp, const timespec& readStart) {

@@ -77,7 +77,8 @@ WriteResult withFileLocked(const std::string& path, const std::function<WriteRes
 
 int readToEnd(int fd, std::string& bytes) {
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes.reserve(bytes.size() + static_cast<std::size_t>(st.st_size));
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        bytes.reserve(bytes.size() + static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);

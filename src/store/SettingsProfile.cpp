@@ -14,8 +14,7 @@ namespace {
 // What the old fixed 4096-byte buffer held, without its terminating zero.
 constexpr std::size_t kMaxValueBytes = 4095;
 
-std::optional<std::string> cookedText(const ini::Index& state, std::string_view section,
-                                      std::string_view key) {
+std::optional<std::string> cookedText(const ini::Index& state, std::string_view section, std::string_view key) {
     std::optional<std::string_view> raw = state.findValue(section, key);
     if (!raw) return std::nullopt;
     return ini::cookedValue(*raw, kMaxValueBytes);
@@ -40,9 +39,7 @@ int leadingInt(std::string_view text) {
 SettingsProfile::SettingsProfile(std::string path)
     : path_(std::move(path)), cache_(std::make_shared<ProfileCache>(path_)) {}
 
-std::shared_ptr<const ini::Index> SettingsProfile::state() const {
-    return frozen_ ? frozen_ : cache_->current();
-}
+std::shared_ptr<const ini::Index> SettingsProfile::state() const { return frozen_ ? frozen_ : cache_->current(); }
 
 SettingsProfile SettingsProfile::snapshot() const {
     SettingsProfile copy = *this;
@@ -52,8 +49,7 @@ SettingsProfile SettingsProfile::snapshot() const {
 
 std::uint64_t SettingsProfile::parsesOfFile() const { return cache_->parses(); }
 
-int SettingsProfile::readInt(std::string_view section, std::string_view key,
-                             int defaultValue) const {
+int SettingsProfile::readInt(std::string_view section, std::string_view key, int defaultValue) const {
     std::optional<std::string> text = cookedText(*state(), section, key);
     if (!text || text->empty()) return defaultValue;
     return leadingInt(*text);
@@ -69,13 +65,12 @@ WriteResult SettingsProfile::writeInt(std::string_view section, std::string_view
     return writeString(section, key, std::to_string(value));
 }
 
-WriteResult SettingsProfile::writeString(std::string_view section, std::string_view key,
-                                  std::string_view value) {
+WriteResult SettingsProfile::writeString(std::string_view section, std::string_view key, std::string_view value) {
     return writeStrings(section, {{std::string(key), std::string(value)}});
 }
 
-WriteResult SettingsProfile::writeStrings(
-    std::string_view section, const std::vector<std::pair<std::string, std::string>>& keyValues) {
+WriteResult SettingsProfile::writeStrings(std::string_view section,
+                                          const std::vector<std::pair<std::string, std::string>>& keyValues) {
     return writeSections({{std::string(section), keyValues}});
 }
 

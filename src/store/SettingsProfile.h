@@ -52,8 +52,7 @@ public:
     int readInt(std::string_view section, std::string_view key, int defaultValue) const;
     // The key's text (at most 4095 bytes, never a broken UTF-8 sequence), or
     // the default when the file, section or key is missing.
-    std::string readString(std::string_view section, std::string_view key,
-                           std::string_view defaultValue) const;
+    std::string readString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
 
     // "%d" of the value, written as by writeString.
     WriteResult writeInt(std::string_view section, std::string_view key, int value);
@@ -75,7 +74,7 @@ private:
     std::shared_ptr<const ini::Index> state() const;
 
     std::string path_;
-    std::shared_ptr<ProfileCache> cache_; // shared by copies: the same file
+    std::shared_ptr<ProfileCache> cache_;      // shared by copies: the same file
     std::shared_ptr<const ini::Index> frozen_; // set only in a snapshot
 };
 

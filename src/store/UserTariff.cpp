@@ -12,17 +12,14 @@ constexpr const char* kWeekdayCountKey = "AnzahlWochentag";
 constexpr const char* kHolidayCountKey = "AnzahlFeiertag";
 
 // Holiday flag keys by day of the week, Sunday first.
-constexpr const char* kDayKeys[7] = {"Sonntag",    "Montag",  "Dienstag", "Mittwoch",
-                                     "Donnerstag", "Freitag", "Samstag"};
+constexpr const char* kDayKeys[7] = {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"};
 
 // Days in the order the tariff lists them: Monday .. Sunday.
 constexpr int kMondayFirst[7] = {1, 2, 3, 4, 5, 6, 0};
 
 int normalisedDay(int dayOfWeek) { return ((dayOfWeek % 7) + 7) % 7; }
 
-const char* countKey(BandList list) {
-    return list == BandList::Weekday ? kWeekdayCountKey : kHolidayCountKey;
-}
+const char* countKey(BandList list) { return list == BandList::Weekday ? kWeekdayCountKey : kHolidayCountKey; }
 
 std::string bandSectionName(BandList list, std::size_t index) {
     return (list == BandList::Weekday ? "W-" : "F-") + std::to_string(index);

@@ -16,31 +16,16 @@ constexpr std::array<TimeBand, 5> kCityWorkday{
     {{0, 5, 240000}, {5, 9, 150000}, {9, 18, 90000}, {18, 21, 150000}, {21, 24, 240000}}};
 
 constexpr std::array<TimeBand, 3> kRegion50Weekend{{{0, 5, 60000}, {5, 21, 45000}, {21, 24, 60000}}};
-constexpr std::array<TimeBand, 7> kRegion50Workday{{{0, 2, 60000},
-                                                    {2, 5, 120000},
-                                                    {5, 9, 45000},
-                                                    {9, 12, 26000},
-                                                    {12, 18, 30000},
-                                                    {18, 21, 45000},
-                                                    {21, 24, 60000}}};
+constexpr std::array<TimeBand, 7> kRegion50Workday{
+    {{0, 2, 60000}, {2, 5, 120000}, {5, 9, 45000}, {9, 12, 26000}, {12, 18, 30000}, {18, 21, 45000}, {21, 24, 60000}}};
 
 constexpr std::array<TimeBand, 3> kRegion200Weekend{{{0, 5, 30000}, {5, 21, 21500}, {21, 24, 30000}}};
-constexpr std::array<TimeBand, 7> kRegion200Workday{{{0, 2, 30000},
-                                                     {2, 5, 120000},
-                                                     {5, 9, 21500},
-                                                     {9, 12, 12000},
-                                                     {12, 18, 13500},
-                                                     {18, 21, 21500},
-                                                     {21, 24, 30000}}};
+constexpr std::array<TimeBand, 7> kRegion200Workday{
+    {{0, 2, 30000}, {2, 5, 120000}, {5, 9, 21500}, {9, 12, 12000}, {12, 18, 13500}, {18, 21, 21500}, {21, 24, 30000}}};
 
 constexpr std::array<TimeBand, 3> kFernWeekend{{{0, 5, 25000}, {5, 21, 20000}, {21, 24, 25000}}};
-constexpr std::array<TimeBand, 7> kFernWorkday{{{0, 2, 25000},
-                                                {2, 5, 120000},
-                                                {5, 9, 20000},
-                                                {9, 12, 11500},
-                                                {12, 18, 12500},
-                                                {18, 21, 20000},
-                                                {21, 24, 25000}}};
+constexpr std::array<TimeBand, 7> kFernWorkday{
+    {{0, 2, 25000}, {2, 5, 120000}, {5, 9, 20000}, {9, 12, 11500}, {12, 18, 12500}, {18, 21, 20000}, {21, 24, 25000}}};
 
 struct ZoneTables {
     std::span<const TimeBand> weekend;
@@ -119,8 +104,8 @@ void evaluateTariff(int zone, const LocalTime& localTime, const SettingsProfile&
     }
 }
 
-int applyTimeBand(CalendarSeconds now, const LocalTime& localTime, int startHour, int endHour,
-                  int unitMs, UnitLengthReceiver& receiver) {
+int applyTimeBand(CalendarSeconds now, const LocalTime& localTime, int startHour, int endHour, int unitMs,
+                  UnitLengthReceiver& receiver) {
     if (!bandContains(now, localTime, startHour, endHour)) {
         return 0;
     }

@@ -41,12 +41,11 @@ public:
 // Built-in zones walk every band of their table (at most one matches). The
 // user-defined tariff hands over only the first matching band of the day's list
 // and skips bands whose unit length is 0. Nothing happens when no band matches.
-void evaluateTariff(int zone, const LocalTime& localTime, const SettingsProfile& profile,
-                    UnitLengthReceiver& receiver);
+void evaluateTariff(int zone, const LocalTime& localTime, const SettingsProfile& profile, UnitLengthReceiver& receiver);
 
 // Calls the receiver when now lies strictly between startHour:00:00 and
 // endHour:00:00 of localTime's date, and returns its result; 0 otherwise.
-int applyTimeBand(CalendarSeconds now, const LocalTime& localTime, int startHour, int endHour,
-                  int unitMs, UnitLengthReceiver& receiver);
+int applyTimeBand(CalendarSeconds now, const LocalTime& localTime, int startHour, int endHour, int unitMs,
+                  UnitLengthReceiver& receiver);
 
 } // namespace velmora

@@ -12,8 +12,8 @@ namespace velmora {
 
 namespace {
 
-constexpr std::array<const char*, 15> kTaktEntries{"11.5", "12", "12.5", "13.5", "20", "21.5", "25", "26",
-                                                   "30",   "45", "60", "90",   "120", "150", "240"};
+constexpr std::array<const char*, 15> kTaktEntries{"11.5", "12", "12.5", "13.5", "20",  "21.5", "25", "26",
+                                                   "30",   "45", "60",   "90",   "120", "150",  "240"};
 constexpr int kDefaultTaktIndex = 14; // "240"
 constexpr const char* kDefaultFee = "0.12";
 // Everything downstream of the "Takt" and fee fields is sized for 9 characters.
@@ -153,8 +153,7 @@ std::vector<TariffBand> CostEditorDialog::bandsOf(BandList list) const {
     const int n = env_.host.count(self_, c.display);
     for (int i = 0; i < n; ++i)
         bands.push_back({parseColumnInt(env_.host.itemText(self_, c.start, i)),
-                         parseColumnInt(env_.host.itemText(self_, c.end, i)),
-                         env_.host.itemText(self_, c.unit, i)});
+                         parseColumnInt(env_.host.itemText(self_, c.end, i)), env_.host.itemText(self_, c.unit, i)});
     return bands;
 }
 
@@ -174,13 +173,14 @@ bool CostEditorDialog::feeReadsAsNumber() {
 bool CostEditorDialog::saveUserTariff() {
     UserTariff tariff;
     tariff.unitFee = typedNumber(ids::Fee);
-    for (int i = 0; i < 7; ++i) tariff.holidayWeekdays[static_cast<std::size_t>(i)] = env_.host.isChecked(self_, ids::Monday + i);
+    for (int i = 0; i < 7; ++i)
+        tariff.holidayWeekdays[static_cast<std::size_t>(i)] = env_.host.isChecked(self_, ids::Monday + i);
     tariff.weekdayBands = bandsOf(BandList::Weekday);
     tariff.holidayBands = bandsOf(BandList::Holiday);
     const WriteResult written = velmora::saveUserTariff(env_.profile, tariff);
     if (!written)
-        env_.host.inform(self_, "Der Tarif konnte nicht gespeichert werden.\n\n" + env_.profile.path() + ": " +
-                                    written.reason,
+        env_.host.inform(self_,
+                         "Der Tarif konnte nicht gespeichert werden.\n\n" + env_.profile.path() + ": " + written.reason,
                          kEditorCaption);
     return written.ok;
 }

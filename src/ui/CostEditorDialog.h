@@ -38,8 +38,8 @@ private:
     };
     static Columns columnsOf(BandList list);
     BandList currentList() const;
-    void appendBand(BandList list, const std::string& line, const std::string& start,
-                    const std::string& end, const std::string& unit);
+    void appendBand(BandList list, const std::string& line, const std::string& start, const std::string& end,
+                    const std::string& unit);
     std::vector<TariffBand> bandsOf(BandList list) const;
     // The field's text as typed, at most 9 characters, with a decimal comma made a point.
     std::string typedNumber(int field) const;

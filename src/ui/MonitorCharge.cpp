@@ -39,8 +39,8 @@ int MonitorDialog::switchUnitLength(int unitMs) {
 
 void MonitorDialog::updateChargePeriod() {
     const std::uint64_t elapsed64 = env_.clock.tickMs() / 1000 - connectTickSeconds_;
-    const auto elapsed = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(elapsed64, std::numeric_limits<std::uint32_t>::max()));
+    const auto elapsed =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(elapsed64, std::numeric_limits<std::uint32_t>::max()));
     warningIndex_ = env_.host.curSel(self_, ids::WarningList);
     if (warningDue(warningIndex_, elapsed)) env_.host.beep();
     setField(ids::TimeOnline, formatElapsed(elapsed));

@@ -14,19 +14,19 @@ bool chargingStarted = false;
 
 namespace {
 
-constexpr std::array<const char*, 4> kBuiltInTariffs{
-    "Telekom 'City'", "Telekom 'Region 50'", "Telekom 'Region 200'", "Telekom 'Fern'"};
+constexpr std::array<const char*, 4> kBuiltInTariffs{"Telekom 'City'", "Telekom 'Region 50'", "Telekom 'Region 200'",
+                                                     "Telekom 'Fern'"};
 constexpr const char* kUserTariffEntry = "<Benutzerdefiniert>";
-constexpr std::array<const char*, 9> kWarnings{
-    "kein Warnsignal", "nach 5 Minuten",  "nach 10 Minuten",  "nach 15 Minuten", "nach 30 Minuten",
-    "nach 60 Minuten", "nach 90 Minuten", "nach 120 Minuten", "nach 240 Minuten"};
+constexpr std::array<const char*, 9> kWarnings{"kein Warnsignal", "nach 5 Minuten",   "nach 10 Minuten",
+                                               "nach 15 Minuten", "nach 30 Minuten",  "nach 60 Minuten",
+                                               "nach 90 Minuten", "nach 120 Minuten", "nach 240 Minuten"};
 
 } // namespace
 
 MonitorDialog::MonitorDialog(MonitorEnvironment env)
-    : env_(env),
-      windowIcon_(ids::ProgramIcon),
-      keeper_(env.log, env.profile, journalPathBeside(env.log.path()),
+    : env_(env)
+    , windowIcon_(ids::ProgramIcon)
+    , keeper_(env.log, env.profile, journalPathBeside(env.log.path()),
               [this](const std::string& title, const std::string& text) { tellUser(title, text); }) {}
 
 void MonitorDialog::onInitDialog(WindowId self) {
@@ -38,8 +38,8 @@ void MonitorDialog::onInitDialog(WindowId self) {
     setField(ids::CostLabel, "Gebühren in " + currencyText_ + ":");
     setField(ids::TotalLabel, "Gebühren insg. in " + currencyText_ + ":");
     setField(ids::ComputerName, env_.facts.computerName().value_or(""));
-    for (int field : {ids::ConnectionName, ids::DeviceType, ids::DeviceName, ids::UnitLength,
-                      ids::TimeOnline, ids::ConnectionCost})
+    for (int field :
+         {ids::ConnectionName, ids::DeviceType, ids::DeviceName, ids::UnitLength, ids::TimeOnline, ids::ConnectionCost})
         setField(field, kNoConnection);
     fillLists();
     keeper_.start(); // what a crashed run left counts before the total is read
@@ -62,20 +62,14 @@ void MonitorDialog::fillLists() {
 
 void MonitorDialog::onCommand(int commandId) {
     switch (commandId) {
-    case IdOk:
-        minimizeOrHide();
-        break;
-    case IdCancel:
-        env_.host.endDialog(self_, IdCancel);
-        break;
+    case IdOk: minimizeOrHide(); break;
+    case IdCancel: env_.host.endDialog(self_, IdCancel); break;
     case ids::CmdCostEditor: {
         CostEditorDialog editor(env_);
         env_.host.runModal(costEditorTemplate(), editor, self_);
         break;
     }
-    case ids::CmdReset:
-        resetLog();
-        break;
+    case ids::CmdReset: resetLog(); break;
     case ids::CmdAbout: {
         // Opened without a parent of its own, the box belongs to the window it
         // was opened from, as a desktop owns such a box to the active window.
@@ -83,8 +77,7 @@ void MonitorDialog::onCommand(int commandId) {
         env_.host.runModal(aboutDialogTemplate(), about, self_);
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -109,12 +102,8 @@ std::string MonitorDialog::fieldText(int controlId) const {
     return env_.host.text(self_, controlId, 255);
 }
 
-void MonitorDialog::setField(int controlId, const std::string& text) {
-    env_.host.setText(self_, controlId, text);
-}
+void MonitorDialog::setField(int controlId, const std::string& text) { env_.host.setText(self_, controlId, text); }
 
-void MonitorDialog::showMoney(int controlId, double amount) {
-    setField(controlId, formatTwoDecimals(amount));
-}
+void MonitorDialog::showMoney(int controlId, double amount) { setField(controlId, formatTwoDecimals(amount)); }
 
 } // namespace velmora

@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "autostart/AutostartEntry.h"
+#include "journal/RecordKeeper.h"
+#include "monitor/ConnectionSource.h"
 #include "platform/Clock.h"
 #include "platform/SystemFacts.h"
 #include "platform/WindowHost.h"
-#include "journal/RecordKeeper.h"
-#include "autostart/AutostartEntry.h"
-#include "monitor/ConnectionSource.h"
 #include "store/ConnectionLog.h"
 #include "store/SettingsProfile.h"
 #include "tariff/Tariff.h"
@@ -128,7 +128,8 @@ private:
     bool connected_ = false;
     std::uint64_t connectionHandle_ = 0;
     std::uint32_t listedCount_ = 0; // links listed at the last probe
-    bool pollQuiet_ = false;        // the poll sleeps until the source has news // the source's handle of the link being metered
+    bool pollQuiet_ =
+        false; // the poll sleeps until the source has news // the source's handle of the link being metered
     LocalTime connectTime_{};
     int warningIndex_ = 0;
     int unitLengthMs_ = 0;

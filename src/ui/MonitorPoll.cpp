@@ -107,8 +107,8 @@ void MonitorDialog::showEstablished(const ConnectionList& list, const Connection
 void MonitorDialog::clearConnection() {
     if (connected_) writeLogRecord();
     setField(ids::IpAddress, kNoAddress);
-    for (int field : {ids::ConnectionName, ids::DeviceType, ids::DeviceName, ids::UnitLength,
-                      ids::TimeOnline, ids::ConnectionCost})
+    for (int field :
+         {ids::ConnectionName, ids::DeviceType, ids::DeviceName, ids::UnitLength, ids::TimeOnline, ids::ConnectionCost})
         setField(field, kNoConnection);
     env_.host.enable(self_, ids::TariffList, true);
     connectionCost_ = 0.0;

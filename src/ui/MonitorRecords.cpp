@@ -51,8 +51,7 @@ void MonitorDialog::writeLogRecord() {
 
 void MonitorDialog::resetLog() {
     const int answer = env_.host.askYesNo(
-        self_, "Wollen Sie wirklich alle Aufzeichnungen (zelvar.log) und damit alle Gebühren löschen ?",
-        "Löschen...");
+        self_, "Wollen Sie wirklich alle Aufzeichnungen (zelvar.log) und damit alle Gebühren löschen ?", "Löschen...");
     if (answer != IdYes) return;
     grandTotal_ = 0.0;
     setField(ids::GrandTotal, "0.00");

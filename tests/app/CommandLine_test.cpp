@@ -8,8 +8,8 @@
 
 #include "app/CommandLine.h"
 #include "history/Export.h"
-#include "platform/Version.h"
 #include "history/HistoryTestSupport.h"
+#include "platform/Version.h"
 #include "store/StoreTestSupport.h"
 
 namespace velmora::test {

@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "app/MonitorApp.h"
+#include "monitor/ScriptedSource.h"
 #include "qthost/QtHost.h"
 #include "qthost/SignalBridge.h"
-#include "monitor/ScriptedSource.h"
 #include "store/ConnectionLog.h"
 #include "store/SettingsProfile.h"
 #include "ui/ControlIds.h"
@@ -60,12 +60,12 @@ bool processEventsUntil(const std::function<bool()>& done) {
 class Program {
 public:
     Program()
-        : clock(epochSecondsAt(2026, 12, 9, 10, 30, 0) * 1000, 7'000'000),
-          profile(dir.filePath("velmora.INI").toStdString()),
-          log(dir.filePath("zelvar.log").toStdString()),
-          app({host, clock, source, facts, profile, log}),
-          bridge({SIGTERM, SIGINT, SIGHUP}, [this](int) { endAsEscape(); }),
-          quitRequests([this] { endAsEscape(); }) {
+        : clock(epochSecondsAt(2026, 12, 9, 10, 30, 0) * 1000, 7'000'000)
+        , profile(dir.filePath("velmora.INI").toStdString())
+        , log(dir.filePath("zelvar.log").toStdString())
+        , app({host, clock, source, facts, profile, log})
+        , bridge({SIGTERM, SIGINT, SIGHUP}, [this](int) { endAsEscape(); })
+        , quitRequests([this] { endAsEscape(); }) {
         host.setTrayAvailability([] { return true; });
         profile.writeString("Standard", "Kosten", "10.00");
     }
@@ -176,7 +176,8 @@ TEST_P(EndingSignal, LogsTheRunningConnectionSavesTheTotalAndRemovesTheIcon) {
         sendOwnProcess(GetParam());
     });
     ASSERT_TRUE(endedBySignal);
-    EXPECT_EQ(logSections(program.logText()), std::vector<std::string>{"Von 9.12.2026 10:30:00 bis 9.12.2026 10:31:30"});
+    EXPECT_EQ(logSections(program.logText()),
+              std::vector<std::string>{"Von 9.12.2026 10:30:00 bis 9.12.2026 10:31:30"});
     EXPECT_NE(program.logText().find("Verbindungskosten=" + shownCost + "\n"), std::string::npos);
     EXPECT_NE(program.logText().find("Gesamtkosten bis dato=" + shownTotal + "\n"), std::string::npos);
     EXPECT_GE(std::stod(shownCost), 0.12);
@@ -259,8 +260,8 @@ INSTANTIATE_TEST_SUITE_P(Dialogs, DialogAbove, ::testing::Values(ids::CmdCostEdi
 
 TEST(SignalEndTest, AnOpenResetQuestionIsAnsweredNoSoTheLogSurvives) {
     Program program;
-    program.log.write({localTimeOf(epochSecondsAt(2026, 12, 8, 9, 0, 0)), localTimeOf(epochSecondsAt(2026, 12, 8, 9, 5, 0)),
-                       "0.48", "10.00"});
+    program.log.write({localTimeOf(epochSecondsAt(2026, 12, 8, 9, 0, 0)),
+                       localTimeOf(epochSecondsAt(2026, 12, 8, 9, 5, 0)), "0.48", "10.00"});
     int questions = 0;
     program.host.onMessageBoxShown([&](QMessageBox&, WindowId) {
         ++questions;

@@ -57,15 +57,16 @@ TEST(AutostartEntry, WrittenEntriesPassDesktopFileValidate) {
     const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
     if (validator.isEmpty()) GTEST_SKIP() << "desktop-file-validate is not installed (desktop-file-utils)";
     QTemporaryDir dir;
-    for (const char* program : {"/usr/bin/velmora", "/home/anna/mein Programm/velmora", "/opt/$100%\"'`\\(x)/velmora"}) {
+    for (const char* program :
+         {"/usr/bin/velmora", "/home/anna/mein Programm/velmora", "/opt/$100%\"'`\\(x)/velmora"}) {
         SCOPED_TRACE(program);
         const AutostartEntry entry(dir.filePath("autostart/velmora.desktop").toStdString(), program);
         ASSERT_TRUE(entry.enable());
         QProcess validate;
         validate.start(validator, {QString::fromStdString(entry.path())});
         ASSERT_TRUE(validate.waitForFinished(20000));
-        EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString()
-                                          << validate.readAllStandardError().toStdString();
+        EXPECT_EQ(validate.exitCode(), 0)
+            << validate.readAllStandardOutput().toStdString() << validate.readAllStandardError().toStdString();
         EXPECT_EQ(validate.readAllStandardOutput(), "") << "no warnings either";
     }
 }

@@ -28,20 +28,17 @@ TEST(Export, CsvHasOneRowPerConnectionInIsoLocalTimeAndPointMoney) {
 
 TEST(Export, ReportListsTheMonthsOfThePeriodAndTheirSum) {
     const History h = sample();
-    EXPECT_EQ(monthlyReport(h, Period::all(), "€"),
-              "Monat     Verbindungen   Onlinezeit       Kosten\n"
-              "2026-11              1      0:30:00         1.20 €\n"
-              "2026-12              2      2:10:14        14.40 €\n"
-              "2027-01              1      0:01:00         0.12 €\n"
-              "Summe                4      2:41:14        15.72 €\n");
-    EXPECT_EQ(monthlyReport(h, Period::ofYear(2026), "$"),
-              "Monat     Verbindungen   Onlinezeit       Kosten\n"
-              "2026-11              1      0:30:00         1.20 $\n"
-              "2026-12              2      2:10:14        14.40 $\n"
-              "Summe                3      2:40:14        15.60 $\n");
-    EXPECT_EQ(monthlyReport(h, Period::ofMonth(2025, 5), "€"),
-              "Monat     Verbindungen   Onlinezeit       Kosten\n"
-              "Summe                0      0:00:00         0.00 €\n");
+    EXPECT_EQ(monthlyReport(h, Period::all(), "€"), "Monat     Verbindungen   Onlinezeit       Kosten\n"
+                                                    "2026-11              1      0:30:00         1.20 €\n"
+                                                    "2026-12              2      2:10:14        14.40 €\n"
+                                                    "2027-01              1      0:01:00         0.12 €\n"
+                                                    "Summe                4      2:41:14        15.72 €\n");
+    EXPECT_EQ(monthlyReport(h, Period::ofYear(2026), "$"), "Monat     Verbindungen   Onlinezeit       Kosten\n"
+                                                           "2026-11              1      0:30:00         1.20 $\n"
+                                                           "2026-12              2      2:10:14        14.40 $\n"
+                                                           "Summe                3      2:40:14        15.60 $\n");
+    EXPECT_EQ(monthlyReport(h, Period::ofMonth(2025, 5), "€"), "Monat     Verbindungen   Onlinezeit       Kosten\n"
+                                                               "Summe                0      0:00:00         0.00 €\n");
 }
 
 TEST(Export, SavingReplacesTheFileWholeAndSaysWhyItCannot) {

@@ -49,20 +49,20 @@ TEST(LogReader, AMissingLogIsEmptyAnUnreadableOneSaysWhy) {
 
 TEST(LogReader, ForeignAndHandEditedLinesAreSkippedAndCountedTheRecordsAroundThemKept) {
     const std::string text =
-        "Kopfzeile ohne Abschnitt\n"                                               // 1 skipped
-        "; ein Kommentar\n"                                                       // ignored
+        "Kopfzeile ohne Abschnitt\n" // 1 skipped
+        "; ein Kommentar\n"          // ignored
         + record(at(2026, 1, 2, 10, 0, 0), at(2026, 1, 2, 10, 30, 0), "1.20", "1.20") +
-        "Notiz=vom Anwender\n"                                                    // 1 skipped, record kept
+        "Notiz=vom Anwender\n" // 1 skipped, record kept
         "\n"
-        "[Einstellungen]\nFarbe=blau\n"                                          // 2 skipped
+        "[Einstellungen]\nFarbe=blau\n" // 2 skipped
         "[Von 3.1.2026 08:00:00 bis 3.1.2026 09:00:00]\nVerbindungskosten=3,60\n"
-        "Gesamtkosten bis dato=4.80\n"                                            // 3 skipped: not a number
+        "Gesamtkosten bis dato=4.80\n"                                                // 3 skipped: not a number
         "[Von 4.1.2026 08:00:00 bis 4.1.2026 08:10:00]\nGesamtkosten bis dato=9.99\n" // 2 skipped: no cost
         "[Von 31.2.2026 08:00:00 bis 31.2.2026 09:00:00]\nVerbindungskosten=1.00\n"
-        "Gesamtkosten bis dato=1.00\n"                                            // 3 skipped: no such day
+        "Gesamtkosten bis dato=1.00\n" // 3 skipped: no such day
         "  [ von  5.1.2026 8:00:00   BIS 5.1.2026 08:15:00 ]  \n"
-        "  verbindungskosten = \"0.24\" \nGESAMTKOSTEN BIS DATO=2.64\n"          // a hand edit, kept
-        "Verbindungskosten=99.99\n"                                               // 1 skipped: second cost
+        "  verbindungskosten = \"0.24\" \nGESAMTKOSTEN BIS DATO=2.64\n" // a hand edit, kept
+        "Verbindungskosten=99.99\n"                                     // 1 skipped: second cost
         + record(at(2026, 1, 6, 10, 0, 0), at(2026, 1, 6, 10, 1, 0), "0.12", "2.76");
     const History h = historyOf(text);
     ASSERT_EQ(h.rows().size(), 3u);
@@ -153,10 +153,10 @@ TEST(LogReader, SecondsOnlineAcrossBothDaylightSavingNightsAreRealSeconds) {
         {at(2026, 3, 28, 22, 0, 0), at(2026, 3, 29, 10, 0, 0), 11 * 3600},  // overnight
         {at(2026, 10, 25, 1, 30, 0), at(2026, 10, 25, 3, 30, 0), 3 * 3600}, // an hour repeated
         {at(2026, 10, 24, 22, 0, 0), at(2026, 10, 25, 10, 0, 0), 13 * 3600},
-        {at(2026, 10, 25, 2, 50, 0), at(2026, 10, 25, 2, 10, 0), 1200},     // summer 2:50 to winter 2:10
-        {at(2026, 10, 25, 2, 10, 0), at(2026, 10, 25, 2, 50, 0), 2400},     // the shorter of the two readings
-        {at(2026, 10, 25, 2, 30, 0), at(2026, 10, 25, 4, 0, 0), 5400},      // the shorter: begun in winter time
-        {at(2026, 6, 1, 12, 0, 0), at(2026, 6, 1, 11, 0, 0), 0},            // clock set back by hand: no time
+        {at(2026, 10, 25, 2, 50, 0), at(2026, 10, 25, 2, 10, 0), 1200}, // summer 2:50 to winter 2:10
+        {at(2026, 10, 25, 2, 10, 0), at(2026, 10, 25, 2, 50, 0), 2400}, // the shorter of the two readings
+        {at(2026, 10, 25, 2, 30, 0), at(2026, 10, 25, 4, 0, 0), 5400},  // the shorter: begun in winter time
+        {at(2026, 6, 1, 12, 0, 0), at(2026, 6, 1, 11, 0, 0), 0},        // clock set back by hand: no time
     };
     std::string text;
     for (const Case& c : cases) text += record(c.start, c.end, "0.12", "0.12");

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
-#include <QBarCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -57,11 +57,12 @@ protected:
     std::string logPath() const { return pathOf("zelvar.log"); }
 
     std::unique_ptr<HistoryWindow> open() {
-        auto window = std::make_unique<HistoryWindow>(HistoryWindowSetup{
-            logPath(), "€", &clock, [this](QWidget*, const QString& suggested, std::function<void(const QString&)> chosen) {
-                suggestions << suggested;
-                if (!exportTo.isEmpty()) chosen(exportTo);
-            }});
+        auto window = std::make_unique<HistoryWindow>(
+            HistoryWindowSetup{logPath(), "€", &clock,
+                               [this](QWidget*, const QString& suggested, std::function<void(const QString&)> chosen) {
+                                   suggestions << suggested;
+                                   if (!exportTo.isEmpty()) chosen(exportTo);
+                               }});
         window->show();
         return window;
     }
@@ -104,8 +105,8 @@ TEST_F(HistoryWindowTest, ChartShowsTheMonthlySumsOfTheLastTwelveMonths) {
     }
     EXPECT_DOUBLE_EQ(values[2], 7.56); // March: both records
     EXPECT_DOUBLE_EQ(values[0], 0.0);  // the New Year's Eve call counts in December 2025
-    auto* axis = static_cast<QBarCategoryAxis*>(
-        part<QChartView>(*window, "kosten")->chart()->axes(Qt::Horizontal).at(0));
+    auto* axis =
+        static_cast<QBarCategoryAxis*>(part<QChartView>(*window, "kosten")->chart()->axes(Qt::Horizontal).at(0));
     EXPECT_EQ(axis->categories().front(), "Jan<br>2026");
     EXPECT_EQ(axis->categories().back(), "Dez<br>2026");
     EXPECT_EQ(part<QChartView>(*window, "kosten")->chart()->axes(Qt::Vertical).at(0)->titleText(), "€");

@@ -43,7 +43,7 @@ TEST_F(JournalFileTest, TheNewestWriteIsReadBackAndWritesTakeTurnsInTheTwoSlots)
     JournalFile next(path());
     ASSERT_TRUE(next.claim());
     EXPECT_EQ(next.read(), "drei");
-    ASSERT_TRUE(next.write("vier").ok); // goes to the older slot, not over "drei"
+    ASSERT_TRUE(next.write("vier").ok);                 // goes to the older slot, not over "drei"
     corruptByte(path(), JournalFile::kHeaderBytes + 1); // slot 0 held "eins", then "drei"
     EXPECT_EQ(next.read(), "vier");
     ASSERT_TRUE(next.write("").ok); // an empty state is a state too

@@ -27,10 +27,9 @@ TEST(JournalState, RoundTripsEveryPartAsText) {
 }
 
 TEST(JournalState, TextOfAnotherKindIsNoState) {
-    for (const char* text : {"", "[Standard]\nKosten=1.00\n", "{}", "{\"format\":2}",
-                             "{\"format\":1,\"open\":{\"start\":[1,2]}}",
-                             "{\"format\":1,\"records\":[{\"cost\":\"1\"}]}",
-                             "{\"format\":1,\"settings\":[[\"Kosten\"]]}"}) {
+    for (const char* text :
+         {"", "[Standard]\nKosten=1.00\n", "{}", "{\"format\":2}", "{\"format\":1,\"open\":{\"start\":[1,2]}}",
+          "{\"format\":1,\"records\":[{\"cost\":\"1\"}]}", "{\"format\":1,\"settings\":[[\"Kosten\"]]}"}) {
         EXPECT_EQ(parseJournalText(text), std::nullopt) << text;
     }
 }

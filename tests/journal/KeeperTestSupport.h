@@ -32,8 +32,13 @@ inline SettingsValues settings(const std::string& total) {
 }
 
 inline OpenConnection openSince(int day, int hour, int minutes, const std::string& cost, const std::string& total) {
-    return {"Provider", at(day, hour, 0, 0), 1000, at(day, hour, minutes, 0),
-            1000 + static_cast<std::uint64_t>(minutes) * 60, cost, total};
+    return {"Provider",
+            at(day, hour, 0, 0),
+            1000,
+            at(day, hour, minutes, 0),
+            1000 + static_cast<std::uint64_t>(minutes) * 60,
+            cost,
+            total};
 }
 
 struct KeeperFiles {

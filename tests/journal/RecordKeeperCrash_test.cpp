@@ -103,11 +103,10 @@ TEST(RecordKeeperCrash, RecoveryOfACrashedRunIsIdempotentAtEveryStep) {
         keeper.start();
     };
     const Outcome whole = expectSameForEveryCrashPoint(crashedRun, recovery);
-    EXPECT_EQ(whole.log, kOldRecord +
-                             "[Von 9.12.2026 08:00:00 bis 9.12.2026 08:30:00]\n"
-                             "Verbindungskosten=0.24\nGesamtkosten bis dato=10.24\n"
-                             "[Von 9.12.2026 10:00:00 bis 9.12.2026 10:07:00]\n"
-                             "Verbindungskosten=0.60\nGesamtkosten bis dato=10.84\n");
+    EXPECT_EQ(whole.log, kOldRecord + "[Von 9.12.2026 08:00:00 bis 9.12.2026 08:30:00]\n"
+                                      "Verbindungskosten=0.24\nGesamtkosten bis dato=10.24\n"
+                                      "[Von 9.12.2026 10:00:00 bis 9.12.2026 10:07:00]\n"
+                                      "Verbindungskosten=0.60\nGesamtkosten bis dato=10.84\n");
     EXPECT_EQ(whole.profile, "[Standard]\nKosten=10.84\nTarifzone=0\nWarnung=0\n");
 }
 

@@ -5,9 +5,9 @@
 // its serial line, its connect script as a child process, and the state of
 // its interface.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <tdb.h>
-#include <fcntl.h>
 
 #include <cstdio>
 #include <map>

@@ -65,8 +65,9 @@ public:
     TempTree tree;
 
     PppdPaths paths() const {
-        return {tree.path("sys/class/net"), tree.path("sys/class/tty"), tree.path("proc"),
-                {tree.path("run"), tree.path("run/pppd")}, tree.path("etc/ppp"), {tree.path("run/lock")}};
+        return {tree.path("sys/class/net"), tree.path("sys/class/tty"),
+                tree.path("proc"),          {tree.path("run"), tree.path("run/pppd")},
+                tree.path("etc/ppp"),       {tree.path("run/lock")}};
     }
     FakeMachine() {
         for (const char* dir : {"sys/class/net", "sys/class/tty", "proc", "run/pppd", "run/lock", "etc/ppp/peers"})

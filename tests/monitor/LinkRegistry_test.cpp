@@ -40,8 +40,8 @@ TEST(MergeOrigins, SameInterfaceIsOneLinkWithManagerNamesAndKernelState) {
 }
 
 TEST(MergeOrigins, ManagerLinksWithoutMatchingInterfaceStaySeparate) {
-    const auto merged = mergeOrigins({kernelLink(5, "ppp0")}, {managedLink("/ac/1", "", false),
-                                                              managedLink("/ac/2", "wwan0", true)});
+    const auto merged =
+        mergeOrigins({kernelLink(5, "ppp0")}, {managedLink("/ac/1", "", false), managedLink("/ac/2", "wwan0", true)});
     EXPECT_EQ(merged.size(), 3u);
 }
 

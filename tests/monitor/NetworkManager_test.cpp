@@ -99,9 +99,14 @@ protected:
         mock.setProcessEnvironment(environment());
         mock.start(python, {"-m", "dbusmock", "--session", "--template", "networkmanager"});
         auto connection = QDBusConnection::connectToBus(address, QStringLiteral("velmora-probe"));
-        ASSERT_TRUE(waitFor([&] {
-            return connection.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.NetworkManager")).value();
-        }, 15000)) << "the mock did not come up";
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return connection.interface()
+                    ->isServiceRegistered(QStringLiteral("org.freedesktop.NetworkManager"))
+                    .value();
+            },
+            15000))
+            << "the mock did not come up";
         QDBusConnection::disconnectFromBus(QStringLiteral("velmora-probe"));
         tree.write("driver.py", kDriver);
     }
@@ -126,7 +131,8 @@ protected:
         return QString::fromUtf8(driver.readAllStandardOutput()).trimmed();
     }
     std::unique_ptr<NetworkManagerLinks> watch() {
-        return std::make_unique<NetworkManagerLinks>(QDBusConnection::connectToBus(address, QStringLiteral("velmora-test")));
+        return std::make_unique<NetworkManagerLinks>(
+            QDBusConnection::connectToBus(address, QStringLiteral("velmora-test")));
     }
 };
 
@@ -183,8 +189,8 @@ TEST_F(NetworkManagerMock, ForgetsEverythingWhenNetworkManagerLeaves) {
 
 TEST(NetworkManagerLinksWithoutBus, StayEmpty) {
     application();
-    NetworkManagerLinks links(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
-                                                            QStringLiteral("velmora-nowhere")));
+    NetworkManagerLinks links(
+        QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("velmora-nowhere")));
     links.refresh();
     QCoreApplication::processEvents();
     EXPECT_TRUE(links.links().empty());

@@ -111,7 +111,8 @@ TEST(PppdOptionFiles, AreReadAsPppdReadsThem) {
     tree.write("etc/ppp/elsewhere", "demand\n");
     EXPECT_FALSE(effectivePppdOptions(std::string("pppd\0call\0../elsewhere\0", 23), tree.path("etc/ppp")).demand)
         << "a peer name is no path";
-    EXPECT_EQ(optionFileWords("a \"b c\" 'd#e' f\\ g # h\ni"), (std::vector<std::string>{"a", "b c", "d#e", "f g", "i"}));
+    EXPECT_EQ(optionFileWords("a \"b c\" 'd#e' f\\ g # h\ni"),
+              (std::vector<std::string>{"a", "b c", "d#e", "f g", "i"}));
 }
 
 TEST(PppdOptionFiles, NullModemNeedsLocalAndNoConnectScript) {

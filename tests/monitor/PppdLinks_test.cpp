@@ -24,7 +24,8 @@ protected:
         interfaces->states[ifname] = {true, true, address, ""};
     }
     void linkFile(const std::string& linkName, int pid, const std::string& ifname, const std::string& dir = "run") {
-        machine.tree.write(dir + "/ppp-" + linkName + ".pid", std::to_string(pid) + "\n" + ifname + (ifname.empty() ? "" : "\n"));
+        machine.tree.write(dir + "/ppp-" + linkName + ".pid",
+                           std::to_string(pid) + "\n" + ifname + (ifname.empty() ? "" : "\n"));
     }
     void interfaceFile(const std::string& ifname, int pid, const std::string& dir = "run/pppd") {
         machine.tree.write(dir + "/" + ifname + ".pid", std::to_string(pid) + "\n");
@@ -182,11 +183,11 @@ TEST_F(PppdLinks, LinksFirstSeenTogetherPutTheOlderPppdFirst) {
 }
 
 TEST_F(PppdLinks, StalePidFilesAndOtherProcessesAreIgnored) {
-    linkFile("gone", 4242, "ppp0");                           // no such process
+    linkFile("gone", 4242, "ppp0"); // no such process
     machine.process(4343, {"bash"}, 10, 1, "bash");
-    linkFile("reused", 4343, "ppp1");                         // pid reused by another program
+    linkFile("reused", 4343, "ppp1"); // pid reused by another program
     machine.process(4444, {"pppd", "call", "x"}, 50);
-    machine.process(4445, {"pppd", "call", "x"}, 51, 4444);   // pppd's child before it runs its script
+    machine.process(4445, {"pppd", "call", "x"}, 51, 4444); // pppd's child before it runs its script
     up("ppp0");
     up("ppp1");
     EXPECT_EQ(probe().list.count, 1u);

@@ -27,16 +27,16 @@ constexpr int kSkip = velmora::testing::kSkipCode;
 constexpr const char* kIfname = "ppp7";
 
 bool setFlags(int sock, short flags) {
-    ifreq req {};
+    ifreq req{};
     std::strncpy(req.ifr_name, kIfname, IFNAMSIZ - 1);
     req.ifr_flags = flags;
     return ::ioctl(sock, SIOCSIFFLAGS, &req) == 0;
 }
 
 bool setAddress(int sock, const char* dotted) {
-    ifreq req {};
+    ifreq req{};
     std::strncpy(req.ifr_name, kIfname, IFNAMSIZ - 1);
-    sockaddr_in in {};
+    sockaddr_in in{};
     in.sin_family = AF_INET;
     ::inet_pton(AF_INET, dotted, &in.sin_addr);
     std::memcpy(&req.ifr_addr, &in, sizeof in);
@@ -51,7 +51,7 @@ struct Ipv6Request {
 };
 
 bool addIpv6(int sock6, const char* text) {
-    Ipv6Request req {};
+    Ipv6Request req{};
     if (::inet_pton(AF_INET6, text, &req.address) != 1) return false;
     req.prefixLength = 64;
     req.ifindex = static_cast<int>(::if_nametoindex(kIfname));
@@ -69,14 +69,14 @@ int exercise(const FakeMachine& machine) {
         return list.count == 1 && source.status(list.firstHandle).connected == connected &&
                (!connected || source.projectionAddress(list.firstHandle) == address);
     };
-    if (!check(false, "")) return 1;                 // exists, down
+    if (!check(false, "")) return 1; // exists, down
     if (!setFlags(sock, IFF_UP)) return kSkip;
-    if (!check(false, "")) return 2;                 // up, no address yet
+    if (!check(false, "")) return 2; // up, no address yet
     if (!setAddress(sock, "192.0.2.7")) return kSkip;
     if (!check(true, "192.0.2.7")) return 3;
     if (!setFlags(sock, 0)) return kSkip;
-    if (!check(false, "")) return 4;                 // taken down
-    ::close(tun);                                    // a TUN device without owner goes away
+    if (!check(false, "")) return 4; // taken down
+    ::close(tun);                    // a TUN device without owner goes away
     const auto list = source.list();
     if (list.count != 1 || source.status(list.firstHandle).connected) return 5; // pppd dials again
     return 0;
@@ -94,11 +94,11 @@ int exerciseIpv6(const FakeMachine& machine) {
         return std::pair(source.status(list.firstHandle).connected, source.projectionAddress(list.firstHandle));
     };
     if (!setFlags(sock, IFF_UP) || !addIpv6(sock6, "fe80::7")) return kSkip;
-    if (seen().first) return 1;                                   // link-local only
+    if (seen().first) return 1; // link-local only
     if (!addIpv6(sock6, "2001:db8::7")) return kSkip;
     if (seen() != std::pair(true, std::string("2001:db8::7"))) return 2; // learnt from the kernel's news
     if (!setAddress(sock, "192.0.2.7")) return kSkip;
-    if (seen().second != "192.0.2.7") return 3;                   // IPv4 is shown first
+    if (seen().second != "192.0.2.7") return 3; // IPv4 is shown first
     return 0;
 }
 

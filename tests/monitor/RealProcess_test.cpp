@@ -24,7 +24,8 @@ pid_t startNamedPppd(int ready, bool asNobody) {
     if (child != 0) return child;
     char ok = 1;
     if (::prctl(PR_SET_NAME, "pppd") != 0) ok = 0;
-    if (asNobody && (::setresgid(kNobody, kNobody, kNobody) != 0 || ::setresuid(kNobody, kNobody, kNobody) != 0)) ok = 0;
+    if (asNobody && (::setresgid(kNobody, kNobody, kNobody) != 0 || ::setresuid(kNobody, kNobody, kNobody) != 0))
+        ok = 0;
     if (::write(ready, &ok, 1) != 1) ::_exit(1);
     for (;;) ::pause();
 }

@@ -11,10 +11,16 @@ namespace {
 
 TEST(CleanText, DropsControlsAndInvalidUtf8) {
     EXPECT_EQ(cleanText("Ein\tname\n\x1b[31m", 100), "Einname[31m");
-    EXPECT_EQ(cleanText("a\xc2\x85" "b\x7f", 100), "ab");                   // C1 NEL and DEL
+    EXPECT_EQ(cleanText("a\xc2\x85"
+                        "b\x7f",
+                        100),
+              "ab");                                                             // C1 NEL and DEL
     EXPECT_EQ(cleanText("\xc0\x80x\xed\xa0\x80y\xf5\x80\x80\x80z", 100), "xyz"); // overlong, surrogate, > U+10FFFF
-    EXPECT_EQ(cleanText("Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac", 100), "Grüße €");
-    EXPECT_EQ(cleanText("\xe2\x82", 100), "");                               // cut-off sequence
+    EXPECT_EQ(cleanText("Gr\xc3\xbc\xc3\x9f"
+                        "e \xe2\x82\xac",
+                        100),
+              "Grüße €");
+    EXPECT_EQ(cleanText("\xe2\x82", 100), ""); // cut-off sequence
 }
 
 TEST(CleanText, CutsOnCharacterBoundaries) {
@@ -57,8 +63,8 @@ std::string commandLine(const std::vector<const char*>& args) {
 }
 
 TEST(PppdCommandLine, ReadsNamesAndSkipsOptionValues) {
-    const auto o = parsePppdCommandLine(
-        commandLine({"/usr/sbin/pppd", "user", "ttyUSB9", "call", "t-online", "linkname", "dsl", "unit", "3", "/dev/ttyS1"}));
+    const auto o = parsePppdCommandLine(commandLine(
+        {"/usr/sbin/pppd", "user", "ttyUSB9", "call", "t-online", "linkname", "dsl", "unit", "3", "/dev/ttyS1"}));
     EXPECT_EQ(o.callPeer, "t-online");
     EXPECT_EQ(o.linkName, "dsl");
     EXPECT_EQ(o.ifname, "ppp3");

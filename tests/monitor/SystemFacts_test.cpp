@@ -20,9 +20,9 @@ bool localeInstalled(const char* name) {
     return true;
 }
 
-#define REQUIRE_LOCALE(name)                                                                                  \
-    if (!localeInstalled(name))                                                                               \
-    GTEST_SKIP() << "locale " name " is not generated here (Debian: package 'locales', then "                  \
+#define REQUIRE_LOCALE(name)                                                                                           \
+    if (!localeInstalled(name))                                                                                        \
+    GTEST_SKIP() << "locale " name " is not generated here (Debian: package 'locales', then "                          \
                     "'locale-gen' with it enabled in /etc/locale.gen, or 'localedef')"
 
 TEST(ShellAssignment, ReadsQuotedExportedAndLastValues) {

@@ -1,5 +1,5 @@
-#include "platform/InMemoryHost.h"
 #include "platform/HostBehaviour.h"
+#include "platform/InMemoryHost.h"
 
 namespace velmora::hosttest {
 namespace {
@@ -12,10 +12,10 @@ struct SelfClockedHost : private ClockHolder, public InMemoryHost {
     SelfClockedHost() : InMemoryHost(ClockHolder::clock) {}
 };
 
-INSTANTIATE_TEST_SUITE_P(
-    InMemory, HostBehaviour,
-    ::testing::Values(HostFactory{"InMemory", [] { return std::unique_ptr<HostDriver>(new SelfClockedHost); }}),
-    hostFactoryName);
+INSTANTIATE_TEST_SUITE_P(InMemory, HostBehaviour,
+                         ::testing::Values(HostFactory{
+                             "InMemory", [] { return std::unique_ptr<HostDriver>(new SelfClockedHost); }}),
+                         hostFactoryName);
 
 } // namespace
 } // namespace velmora::hosttest

@@ -37,8 +37,8 @@ TEST_F(InMemoryHostTest, TimersFireExactlyOnTheirDueTimesInDueThenArmingOrder) {
         host.advance(1);
     });
     using Fire = std::pair<std::uint64_t, int>;
-    EXPECT_EQ(fired, (std::vector<Fire>{{500, 2}, {1000, 2}, {1000, 1}, {1000, 3}, {1500, 2}, {2000, 2}, {2000, 1},
-                                        {2000, 3}}));
+    EXPECT_EQ(fired, (std::vector<Fire>{
+                         {500, 2}, {1000, 2}, {1000, 1}, {1000, 3}, {1500, 2}, {2000, 2}, {2000, 1}, {2000, 3}}));
 }
 
 TEST_F(InMemoryHostTest, AHandlerThatReArmsOrKillsItsTimerHasTheLastWord) {
@@ -75,12 +75,9 @@ TEST_F(InMemoryHostTest, TimerTicksInNestedRunsAndMessageBoxesAreExact) {
     };
     host.whileMessageBoxOpen([&] { host.advance(3000); });
     host.script({[&] { host.setTimer(dialog.self, ids::PollTimer, ids::PollPeriodMs); },
-                 [&] { host.click(dialog.self, Button); },
-                 [&] { host.advance(2500); },
-                 [&] { host.endDialog(inner.self, IdOk); },
-                 [&] { host.click(dialog.self, AskButton); },
-                 [&] { host.click(dialog.self, AskButton); },
-                 [&] { host.endDialog(dialog.self, IdOk); }});
+                 [&] { host.click(dialog.self, Button); }, [&] { host.advance(2500); },
+                 [&] { host.endDialog(inner.self, IdOk); }, [&] { host.click(dialog.self, AskButton); },
+                 [&] { host.click(dialog.self, AskButton); }, [&] { host.endDialog(dialog.self, IdOk); }});
     host.runModal(probeTemplate(), dialog, 0);
     EXPECT_EQ(dialog.ticks(ids::PollTimer), 2 + 3 + 3);
     EXPECT_EQ(host.messageBoxCount(), 2);

@@ -55,8 +55,9 @@ inline const DialogTemplate& probeTemplate() {
             probeControl(Combo, K::DropDownCombo, 136, 62, 50, 50),
             probeControl(HiddenButton, K::PushButton, 136, 110, 50, 14, "&Versteckt"),
         };
-        auto control = [&d](int id) { return std::find_if(d.controls.begin(), d.controls.end(),
-                                                          [id](const auto& c) { return c.id == id; }); };
+        auto control = [&d](int id) {
+            return std::find_if(d.controls.begin(), d.controls.end(), [id](const auto& c) { return c.id == id; });
+        };
         control(SortedList)->sorted = true;
         control(Combo)->textLimit = ComboLimit;
         control(HiddenButton)->visible = false;

@@ -22,8 +22,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QWidget>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -56,11 +56,11 @@ bool waitFor(const std::function<bool()>& done) {
 // notification area.
 struct Program {
     Program()
-        : clock(epochSecondsAt(2026, 12, 9, 10, 30, 0) * 1000, 7'000'000),
-          user(host, /*desktopTray=*/true),
-          profile(dir.filePath("velmora.INI").toStdString()),
-          log(dir.filePath("zelvar.log").toStdString()),
-          app({host, clock, source, facts, profile, log}) {}
+        : clock(epochSecondsAt(2026, 12, 9, 10, 30, 0) * 1000, 7'000'000)
+        , user(host, /*desktopTray=*/true)
+        , profile(dir.filePath("velmora.INI").toStdString())
+        , log(dir.filePath("zelvar.log").toStdString())
+        , app({host, clock, source, facts, profile, log}) {}
 
     void run(std::vector<std::function<void()>> steps) {
         user.script(std::move(steps));
@@ -98,9 +98,8 @@ public:
     }
     FakeWatcher() {
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(python(),
-                       {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                        QStringLiteral(VELMORA_TEST_DIR "/status_notifier_watcher.py")});
+        process_.start(python(), {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
+                                  QStringLiteral(VELMORA_TEST_DIR "/status_notifier_watcher.py")});
     }
     ~FakeWatcher() { stop(); }
     bool started() {
@@ -112,7 +111,8 @@ public:
     }
     // The services that registered an item with this watcher.
     QStringList registeredItems() {
-        QDBusInterface mock(kWatcher, QStringLiteral("/StatusNotifierWatcher"), QStringLiteral("org.freedesktop.DBus.Mock"));
+        QDBusInterface mock(kWatcher, QStringLiteral("/StatusNotifierWatcher"),
+                            QStringLiteral("org.freedesktop.DBus.Mock"));
         QDBusMessage calls = mock.call(QStringLiteral("GetMethodCalls"), QStringLiteral("RegisterStatusNotifierItem"));
         QStringList services;
         if (calls.type() != QDBusMessage::ReplyMessage) return services;
@@ -136,8 +136,9 @@ private:
 
 // The title the item shows, asked over the bus as a panel asks it.
 QString itemTitle(const QString& service) {
-    QDBusMessage get = QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    QDBusMessage get =
+        QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
+                                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << QStringLiteral("org.kde.StatusNotifierItem") << QStringLiteral("Title");
     QDBusPendingCall call = QDBusConnection::sessionBus().asyncCall(get);
     waitFor([&] { return call.isFinished(); }); // the item lives in this very process

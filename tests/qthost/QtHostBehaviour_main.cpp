@@ -37,10 +37,10 @@ struct SelfHostedDriver : private HostHolder, public QtHostDriver {
     SelfHostedDriver() : QtHostDriver(HostHolder::host) {}
 };
 
-INSTANTIATE_TEST_SUITE_P(
-    Qt, HostBehaviour,
-    ::testing::Values(HostFactory{"Qt", [] { return std::unique_ptr<HostDriver>(new SelfHostedDriver); }}),
-    hostFactoryName);
+INSTANTIATE_TEST_SUITE_P(Qt, HostBehaviour,
+                         ::testing::Values(HostFactory{
+                             "Qt", [] { return std::unique_ptr<HostDriver>(new SelfHostedDriver); }}),
+                         hostFactoryName);
 
 class QtHostTest : public ::testing::Test {
 protected:
@@ -60,9 +60,9 @@ protected:
 TEST(DialogUnitsTest, EdgesMapWithRoundingSoThatNeighboursStayNeighbours) {
     const DialogBaseUnits units{7.0, 13};
     EXPECT_EQ(units.toPixelsX(4), 7);
-    EXPECT_EQ(units.toPixelsX(17), 30);  // 29.75
-    EXPECT_EQ(units.toPixelsY(9), 15);   // 14.625
-    EXPECT_EQ(units.toPixelsY(4), 7);    // 6.5 rounds up
+    EXPECT_EQ(units.toPixelsX(17), 30); // 29.75
+    EXPECT_EQ(units.toPixelsY(9), 15);  // 14.625
+    EXPECT_EQ(units.toPixelsY(4), 7);   // 6.5 rounds up
     const QRect label = units.toPixels(4, 39, 17, 8);
     const QRect list = units.toPixels(21, 37, 78, 100);
     EXPECT_EQ(label.x() + label.width(), list.x());
@@ -162,8 +162,10 @@ TEST_F(QtHostTest, TheLongestRuntimeTextsFitTheirFields) {
             EXPECT_LE(neededWidth(*host.control(w, field)), host.control(w, field)->width()) << field;
         auto& tariffs = *qobject_cast<QComboBox*>(host.control(w, ids::TariffList));
         auto& warnings = *qobject_cast<QComboBox*>(host.control(w, ids::WarningList));
-        EXPECT_LE(tariffs.fontMetrics().horizontalAdvance(QStringLiteral("Telekom 'Region 200'")), comboTextRoom(tariffs));
-        EXPECT_LE(warnings.fontMetrics().horizontalAdvance(QStringLiteral("nach 240 Minuten")), comboTextRoom(warnings));
+        EXPECT_LE(tariffs.fontMetrics().horizontalAdvance(QStringLiteral("Telekom 'Region 200'")),
+                  comboTextRoom(tariffs));
+        EXPECT_LE(warnings.fontMetrics().horizontalAdvance(QStringLiteral("nach 240 Minuten")),
+                  comboTextRoom(warnings));
     });
     ProbeDialog editor;
     inRun(editor, costEditorTemplate(), [&] {
@@ -182,7 +184,10 @@ TEST_F(QtHostTest, TheLongestRuntimeTextsFitTheirFields) {
 // run of this suite has such a screen, see CMakeLists.txt).
 TEST_F(QtHostTest, TheMainWindowFitsTheScreenAndTheOthersKeepItsFont) {
     const QScreen& screen = *QGuiApplication::primaryScreen();
-    SCOPED_TRACE(QStringLiteral("screen %1 px at %2 DPI").arg(screen.availableGeometry().width()).arg(screen.logicalDotsPerInch()).toStdString());
+    SCOPED_TRACE(QStringLiteral("screen %1 px at %2 DPI")
+                     .arg(screen.availableGeometry().width())
+                     .arg(screen.logicalDotsPerInch())
+                     .toStdString());
     ProbeDialog main;
     QFont mainFont;
     inRun(main, mainDialogTemplate(), [&] {
@@ -217,7 +222,8 @@ TEST_F(QtHostTest, ListsOpenAtTheTemplatesHeight) {
     ProbeDialog main;
     inRun(main, mainDialogTemplate(), [&] {
         auto& warnings = *qobject_cast<QComboBox*>(host.control(main.self, ids::WarningList));
-        for (int i = 0; i < 9; ++i) host.addString(main.self, ids::WarningList, "nach " + std::to_string(i) + " Minuten");
+        for (int i = 0; i < 9; ++i)
+            host.addString(main.self, ids::WarningList, "nach " + std::to_string(i) + " Minuten");
         warnings.showPopup();
         user.advance(20);
         QAbstractItemView& view = *warnings.view();
@@ -241,7 +247,8 @@ TEST_F(QtHostTest, TypingStopsWhenAnEditFieldIsFull) {
         EXPECT_GE(typed.size(), 4) << "a fee fits";
         EXPECT_LT(typed.size(), 9) << "the field is narrower than nine digits";
         // Not scrolled: the cursor stands right of the whole text.
-        EXPECT_GE(edit.inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x(), edit.fontMetrics().horizontalAdvance(typed));
+        EXPECT_GE(edit.inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x(),
+                  edit.fontMetrics().horizontalAdvance(typed));
         // A longer text from the program stays, and Backspace still shortens it.
         host.setText(editor.self, ids::Fee, "123456789");
         QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
@@ -419,8 +426,7 @@ TEST_F(QtHostTest, BringingAnOwnerForwardActivatesItsModalDialogWithTheKeyboardF
                      QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
                      QCoreApplication::sendEvent(focus, &escape);
                  },
-                 [&] { host.endDialog(inner.self, IdOk); },
-                 [&] { host.endDialog(outer.self, IdOk); }});
+                 [&] { host.endDialog(inner.self, IdOk); }, [&] { host.endDialog(outer.self, IdOk); }});
     host.runModal(probeTemplate(), outer, 0);
     EXPECT_EQ(inner.commands, std::vector<int>{IdCancel});
     EXPECT_FALSE(user.scriptRanOut());
@@ -470,10 +476,8 @@ TEST_F(QtHostTest, AVetoedWindowStaysHiddenWhateverShowsItFromOutside) {
 TEST_F(QtHostTest, AHiddenWindowAndAnApplicationQuitDoNotEndTheRun) {
     ProbeDialog dialog;
     QApplication::setQuitOnLastWindowClosed(true);
-    user.script({[&] { host.show(dialog.self, ShowMode::Hidden); },
-                 [&] { QCoreApplication::quit(); },
-                 [&] { user.advance(20); },
-                 [&] { host.endDialog(dialog.self, 5); }});
+    user.script({[&] { host.show(dialog.self, ShowMode::Hidden); }, [&] { QCoreApplication::quit(); },
+                 [&] { user.advance(20); }, [&] { host.endDialog(dialog.self, 5); }});
     EXPECT_EQ(host.runModal(probeTemplate(), dialog, 0), 5);
     EXPECT_FALSE(user.scriptRanOut());
     QApplication::setQuitOnLastWindowClosed(false);
@@ -493,8 +497,9 @@ TEST_F(QtHostTest, TrayActivationsArriveAsMouseMessagesAndNoTrayMeansNoIcon) {
         EXPECT_FALSE(user.trayIconPresent(ids::TrayIconId + 1));
     });
     const int id = ids::TrayIconId;
-    EXPECT_EQ(dialog.trayEvents, (std::vector<std::pair<int, int>>{
-                                     {id, MouseRightDown}, {id, MouseMiddleDown}, {id, MouseLeftDoubleClick}, {id, MouseLeftDown}}));
+    EXPECT_EQ(dialog.trayEvents,
+              (std::vector<std::pair<int, int>>{
+                  {id, MouseRightDown}, {id, MouseMiddleDown}, {id, MouseLeftDoubleClick}, {id, MouseLeftDown}}));
 }
 
 TEST(IconsTest, ProgramAndTrayIconsShareTheLargeImageAndDifferWhenSmall) {

@@ -73,8 +73,10 @@ TEST_F(AtomicFileTest, AFailedStepBeforeTheRenameKeepsTheOldFileWholeAndSaysWhy)
 
 TEST_F(AtomicFileTest, AFailedLogWriteKeepsEveryEarlierRecord) {
     ConnectionLog log(pathOf("zelvar.log"));
-    const LogRecord first{{.year = 2026, .month = 3, .day = 5, .hour = 7}, {.year = 2026, .month = 3, .day = 5, .hour = 8},
-                          "0.48", "0.48"};
+    const LogRecord first{{.year = 2026, .month = 3, .day = 5, .hour = 7},
+                          {.year = 2026, .month = 3, .day = 5, .hour = 8},
+                          "0.48",
+                          "0.48"};
     ASSERT_TRUE(log.write(first));
     const std::string before = test::readFileBytes(log.path());
     LogRecord second = first;
@@ -139,9 +141,10 @@ TEST_F(AtomicFileTest, ASymbolicLinkIsWrittenThroughAndStaysALink) {
 TEST(AtomicFileNames, OnlyOurOwnTemporaryNamesAreRecognised) {
     EXPECT_EQ(atomic_file::targetOfTemporary(".zelvar.log.velmora-tmp-a1B2c3"), "zelvar.log");
     EXPECT_EQ(atomic_file::targetOfTemporary("..hidden.velmora-tmp-ZZZZZZ"), ".hidden");
-    for (const char* other : {"zelvar.log.velmora-tmp-a1B2c3", ".zelvar.log.velmora-tmp-a1B2c", ".zelvar.log.velmora-tmp-a1B2c3d",
-                              ".zelvar.log.velmora-tmp-a1B_c3", "..velmora-tmp-a1B2c3", ".zelvar.log.tmp-a1B2c3",
-                              "zelvar.log.a1B2c3", ".zelvar.log.swp"}) {
+    for (const char* other :
+         {"zelvar.log.velmora-tmp-a1B2c3", ".zelvar.log.velmora-tmp-a1B2c", ".zelvar.log.velmora-tmp-a1B2c3d",
+          ".zelvar.log.velmora-tmp-a1B_c3", "..velmora-tmp-a1B2c3", ".zelvar.log.tmp-a1B2c3", "zelvar.log.a1B2c3",
+          ".zelvar.log.swp"}) {
         EXPECT_EQ(atomic_file::targetOfTemporary(other), std::nullopt) << other;
     }
 }

@@ -31,11 +31,10 @@ TEST_F(ConnectionLogTest, RecordsFollowEachOtherAndASameNamedOneIsOverwritten) {
     again.grandTotal = "125.76";
     ASSERT_TRUE(log_.write(again));
 
-    EXPECT_EQ(test::readFileBytes(log_.path()),
-              "[Von 8.12.1996 09:05:07 bis 8.12.1996 10:15:00]\n"
-              "Verbindungskosten=0.24\nGesamtkosten bis dato=125.76\n"
-              "[Von 8.12.1996 11:00:00 bis 8.12.1996 11:01:00]\n"
-              "Verbindungskosten=0.12\nGesamtkosten bis dato=125.52\n");
+    EXPECT_EQ(test::readFileBytes(log_.path()), "[Von 8.12.1996 09:05:07 bis 8.12.1996 10:15:00]\n"
+                                                "Verbindungskosten=0.24\nGesamtkosten bis dato=125.76\n"
+                                                "[Von 8.12.1996 11:00:00 bis 8.12.1996 11:01:00]\n"
+                                                "Verbindungskosten=0.12\nGesamtkosten bis dato=125.52\n");
 }
 
 TEST_F(ConnectionLogTest, RemoveDeletesTheLogAndTheNextRecordStartsAfresh) {
@@ -45,9 +44,8 @@ TEST_F(ConnectionLogTest, RemoveDeletesTheLogAndTheNextRecordStartsAfresh) {
     EXPECT_TRUE(log_.remove());
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(log_.path())));
     ASSERT_TRUE(log_.write(record));
-    EXPECT_EQ(test::readFileBytes(log_.path()),
-              "[Von 5.3.2026 07:08:09 bis 5.3.2026 07:10:11]\n"
-              "Verbindungskosten=0.48\nGesamtkosten bis dato=0.48\n");
+    EXPECT_EQ(test::readFileBytes(log_.path()), "[Von 5.3.2026 07:08:09 bis 5.3.2026 07:10:11]\n"
+                                                "Verbindungskosten=0.48\nGesamtkosten bis dato=0.48\n");
 }
 
 } // namespace

@@ -22,7 +22,8 @@ const std::string kOldProfile =
     "AnzahlWochentag=1\n[W-0]\nAnfang=0\nEnde=24\nTakt=90\n";
 const LogRecord kOldRecord{{.year = 1996, .month = 12, .day = 8, .hour = 9, .minute = 5, .second = 7},
                            {.year = 1996, .month = 12, .day = 8, .hour = 10, .minute = 15, .second = 0},
-                           "3.60", "125.40"};
+                           "3.60",
+                           "125.40"};
 
 std::string leftovers(const std::string& dir) {
     std::string names;
@@ -34,11 +35,10 @@ std::string leftovers(const std::string& dir) {
 }
 
 // Done: the new bytes; failed: the old bytes and the reason for a full disk.
-void expectWhole(const std::string& what, const WriteResult& result, const std::string& now,
-                 const std::string& before, const std::string& after, std::string& report) {
+void expectWhole(const std::string& what, const WriteResult& result, const std::string& now, const std::string& before,
+                 const std::string& after, std::string& report) {
     if (now != (result.ok ? after : before))
-        report += what + (result.ok ? " written" : " failed") + " but holds " + std::to_string(now.size()) +
-                  " bytes\n";
+        report += what + (result.ok ? " written" : " failed") + " but holds " + std::to_string(now.size()) + " bytes\n";
     if (!result.ok && result.reason != "kein Speicherplatz mehr auf dem Datenträger")
         report += what + ": reason \"" + result.reason + "\"\n";
 }
@@ -67,7 +67,8 @@ void tryCell(const std::string& dir, std::size_t freeBytes, std::size_t valueByt
                                "]\nVerbindungskosten=3.60\nGesamtkosten bis dato=" + record.grandTotal + "\n";
     const WriteResult logWrite = log.write(record);
     expectWhole(cell + "log", logWrite, test::readFileBytes(log.path()), oldLog, newLog, report);
-    if (freeBytes == 0 && (profileWrite.ok || logWrite.ok)) report += cell + "a write without any free space succeeded\n";
+    if (freeBytes == 0 && (profileWrite.ok || logWrite.ok))
+        report += cell + "a write without any free space succeeded\n";
     if (!leftovers(dir).empty()) report += cell + "temporaries left: " + leftovers(dir) + "\n";
 }
 
@@ -76,7 +77,8 @@ TEST(FullDisk, AFullFileSystemNeverLeavesAFileCutShortAndEveryFailureSaysWhy) {
     const std::string dir = mountPoint.path().toStdString();
     testing::ChildOutcome outcome = testing::runInPrivateMountNamespace([&dir](std::string& report) {
         for (std::size_t freeBytes : {std::size_t{0}, kPage, 3 * kPage}) {
-            for (std::size_t valueBytes : {std::size_t{10}, std::size_t{3000}, 16 * std::size_t{1024}, 40 * std::size_t{1024}}) {
+            for (std::size_t valueBytes :
+                 {std::size_t{10}, std::size_t{3000}, 16 * std::size_t{1024}, 40 * std::size_t{1024}}) {
                 if (std::string why = testing::mountTmpfs(dir, kTmpfsBytes); !why.empty()) {
                     report = why;
                     return testing::kCannotRunHere;

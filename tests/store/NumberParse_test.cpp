@@ -35,8 +35,8 @@ TEST(ParseLeadingDouble, AnExponentWithoutDigitsIsNotPartOfTheNumber) {
 }
 
 TEST(ParseLeadingDouble, NoNumberOrNoFiniteValueIsNothing) {
-    for (const char* text : {"", " ", "abc", ".", "-", "+.", "- 5", "inf", "nan", "-infinity",
-                             "1e309", "-1e309", "1e99999999999999999999"}) {
+    for (const char* text : {"", " ", "abc", ".", "-", "+.", "- 5", "inf", "nan", "-infinity", "1e309", "-1e309",
+                             "1e99999999999999999999"}) {
         SCOPED_TRACE(text);
         EXPECT_EQ(parseLeadingDouble(text), std::nullopt);
     }

@@ -21,15 +21,16 @@ namespace {
 using namespace std::string_literals;
 
 // Every name the texts below use, in several spellings.
-const std::vector<std::string> kNames{"", " ", "a", "A", " a ", "b", "ab", "S", "s", "k", "K", "x y", "[a", "a]",
-                                      "=", ";c", "Standard", "Kosten"};
+const std::vector<std::string> kNames{"",  " ", "a",   "A",  " a ", "b", "ab", "S",        "s",
+                                      "k", "K", "x y", "[a", "a]",  "=", ";c", "Standard", "Kosten"};
 
 void expectIndexAnswersAsTheScan(const std::string& text) {
     const ini::Index index(text);
     for (const std::string& section : kNames) {
         for (const std::string& key : kNames) {
             ASSERT_EQ(index.findValue(section, key), ini::findValue(text, section, key))
-                << "[" << section << "] " << key << " in\n" << text;
+                << "[" << section << "] " << key << " in\n"
+                << text;
         }
     }
 }

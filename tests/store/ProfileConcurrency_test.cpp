@@ -34,8 +34,7 @@ bool writeKeysOf(const std::string& file, int writer, int keys) {
     bool allWritten = true;
     for (int i = 0; i < keys; ++i) {
         allWritten &= profile.writeString("Shared", keyName(writer, i), std::to_string(i)).ok;
-        allWritten &= profile.writeString(numbered("Own", writer), numbered("k", i),
-                                          std::to_string(writer)).ok;
+        allWritten &= profile.writeString(numbered("Own", writer), numbered("k", i), std::to_string(writer)).ok;
     }
     return allWritten;
 }
@@ -85,8 +84,7 @@ TEST_F(ProfileConcurrencyTest, ProcessesWritingDifferentKeysLoseNone) {
 // until it is killed. The child reports its first completed write, so that the
 // kill lands in the middle of its loop at a random phase however slowly the
 // child starts up.
-pid_t startFlippingWriter(const std::string& file, const std::string& payloadA,
-                          const std::string& payloadB) {
+pid_t startFlippingWriter(const std::string& file, const std::string& payloadA, const std::string& payloadB) {
     int ready[2];
     if (pipe(ready) != 0) return -1;
     pid_t pid = fork();
@@ -132,8 +130,7 @@ TEST_F(ProfileConcurrencyTest, AKilledWriterLeavesTheOldOrTheNewFileWhole) {
         waitpid(pid, nullptr, 0);
 
         const std::string now = test::readFileBytes(file_);
-        ASSERT_TRUE(now == contentA || now == contentB) << "round " << round << ", " << now.size()
-                                                        << " bytes";
+        ASSERT_TRUE(now == contentA || now == contentB) << "round " << round << ", " << now.size() << " bytes";
         changes += now != previous;
         previous = now;
     }

@@ -56,8 +56,8 @@ TEST_F(ProfileDamageTest, NulBytesEndAValueButNotTheFile) {
 }
 
 TEST_F(ProfileDamageTest, UnparsableLinesSurviveAndDoNotConfuseTheReader) {
-    SettingsProfile profile = profileWith(
-        "stray=before any section\n[S]\norphan line\n=no key\n[unclosed\nk=in unclosed\n[S]\nk=dup\n");
+    SettingsProfile profile =
+        profileWith("stray=before any section\n[S]\norphan line\n=no key\n[unclosed\nk=in unclosed\n[S]\nk=dup\n");
     EXPECT_EQ(profile.readString("S", "k", "none"), "none");
     EXPECT_EQ(profile.readString("unclosed", "k", ""), "in unclosed");
     EXPECT_EQ(profile.readString("", "stray", "none"), "none");

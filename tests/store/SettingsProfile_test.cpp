@@ -41,9 +41,9 @@ TEST_F(SettingsProfileTest, MissingFileSectionOrKeyGivesTheDefault) {
 }
 
 TEST_F(SettingsProfileTest, ReadIntTakesTheLeadingDigitsSaturated) {
-    SettingsProfile profile = profileWith(
-        "[S]\na=42abc\nb=  -17\nc=+8\nd=abc\ne=99999999999\nf=-99999999999\ng=\"12\"\nh=- 3\n"
-        "i=-2147483648\n");
+    SettingsProfile profile =
+        profileWith("[S]\na=42abc\nb=  -17\nc=+8\nd=abc\ne=99999999999\nf=-99999999999\ng=\"12\"\nh=- 3\n"
+                    "i=-2147483648\n");
     EXPECT_EQ(profile.readInt("S", "a", 0), 42);
     EXPECT_EQ(profile.readInt("S", "b", 0), -17);
     EXPECT_EQ(profile.readInt("S", "c", 0), 8);
@@ -56,9 +56,9 @@ TEST_F(SettingsProfileTest, ReadIntTakesTheLeadingDigitsSaturated) {
 }
 
 TEST_F(SettingsProfileTest, NamesFoldCaseAndBlanksAndOuterQuotesAreDropped) {
-    SettingsProfile profile = profileWith(
-        "[ Standard ]\n  KOSTEN =  12.50  \n\tTarifZone\t=\t4\nq1=\"quoted\"\nq2='single'\n"
-        "q3=\"mixed'\nq4=\"\"inner\"\"\n");
+    SettingsProfile profile =
+        profileWith("[ Standard ]\n  KOSTEN =  12.50  \n\tTarifZone\t=\t4\nq1=\"quoted\"\nq2='single'\n"
+                    "q3=\"mixed'\nq4=\"\"inner\"\"\n");
     EXPECT_EQ(profile.readString("standard", "Kosten", ""), "12.50");
     EXPECT_EQ(profile.readInt("STANDARD", "tarifzone", 0), 4);
     EXPECT_EQ(profile.readString("Standard", "q1", ""), "quoted");
@@ -78,20 +78,17 @@ TEST_F(SettingsProfileTest, FirstOfDuplicateSectionsAndKeysWinsForReadAndWrite) 
 }
 
 TEST_F(SettingsProfileTest, WriteTouchesOnlyItsOwnLine) {
-    const std::string before =
-        "; kept comment\n[Standard]\n  Kosten = 1.00 ; not a comment\nTarifzone=2\n\n"
-        "; about the next section\n[Cost-Editor]\nMontag=0\n";
+    const std::string before = "; kept comment\n[Standard]\n  Kosten = 1.00 ; not a comment\nTarifzone=2\n\n"
+                               "; about the next section\n[Cost-Editor]\nMontag=0\n";
     SettingsProfile profile = profileWith(before);
 
     ASSERT_TRUE(profile.writeString("standard", "kosten", "3.60"));
-    EXPECT_EQ(fileBytes(),
-              "; kept comment\n[Standard]\nkosten=3.60\nTarifzone=2\n\n"
-              "; about the next section\n[Cost-Editor]\nMontag=0\n");
+    EXPECT_EQ(fileBytes(), "; kept comment\n[Standard]\nkosten=3.60\nTarifzone=2\n\n"
+                           "; about the next section\n[Cost-Editor]\nMontag=0\n");
 
     profile.writeInt("Standard", "Warnung", -1);
-    EXPECT_EQ(fileBytes(),
-              "; kept comment\n[Standard]\nkosten=3.60\nTarifzone=2\nWarnung=-1\n\n"
-              "; about the next section\n[Cost-Editor]\nMontag=0\n");
+    EXPECT_EQ(fileBytes(), "; kept comment\n[Standard]\nkosten=3.60\nTarifzone=2\nWarnung=-1\n\n"
+                           "; about the next section\n[Cost-Editor]\nMontag=0\n");
 }
 
 TEST_F(SettingsProfileTest, NewSectionGoesToTheEndAndANewFileKeepsWriteOrder) {
@@ -113,8 +110,8 @@ TEST_F(SettingsProfileTest, EveryLineEndingStyleReadsAndIsKeptOnRewrite) {
         ASSERT_TRUE(profile.writeString("A", "n", "3"));
         ASSERT_TRUE(profile.writeString("B", "o", "4"));
         ASSERT_TRUE(profile.writeString("C", "p", "5"));
-        EXPECT_EQ(fileBytes(), "[A]" + eol + "k=1" + eol + "n=3" + eol + "[B]" + eol + "m=2" + eol +
-                                   "o=4" + eol + "[C]" + eol + "p=5" + eol);
+        EXPECT_EQ(fileBytes(), "[A]" + eol + "k=1" + eol + "n=3" + eol + "[B]" + eol + "m=2" + eol + "o=4" + eol +
+                                   "[C]" + eol + "p=5" + eol);
     }
 }
 
@@ -140,10 +137,16 @@ TEST_F(SettingsProfileTest, ReadStringIsCutTo4095BytesOnACharacterBoundary) {
 
 TEST_F(SettingsProfileTest, ValuesReadBackTrimmedAndWithoutOnePairOfOuterQuotes) {
     SettingsProfile profile(file_);
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"", ""},          {" lead", "lead"},        {"trail  ", "trail"},       {"\"quoted\"", "quoted"},
-        {"'single'", "single"}, {"x=y;z[]", "x=y;z[]"}, {"Gebühr €", "Gebühr €"}, {"\"", "\""},
-        {"'a\"", "'a\""},  {" 90", "90"}};
+    const std::vector<std::pair<std::string, std::string>> cases{{"", ""},
+                                                                 {" lead", "lead"},
+                                                                 {"trail  ", "trail"},
+                                                                 {"\"quoted\"", "quoted"},
+                                                                 {"'single'", "single"},
+                                                                 {"x=y;z[]", "x=y;z[]"},
+                                                                 {"Gebühr €", "Gebühr €"},
+                                                                 {"\"", "\""},
+                                                                 {"'a\"", "'a\""},
+                                                                 {" 90", "90"}};
     for (const auto& [written, read] : cases) {
         SCOPED_TRACE(written);
         ASSERT_TRUE(profile.writeString("S", "k", written));
@@ -169,7 +172,8 @@ TEST_F(SettingsProfileTest, ControlCharactersCannotChangeTheFileStructure) {
         SCOPED_TRACE(section);
         EXPECT_FALSE(profile.writeString(section, "k", "1"));
     }
-    for (const std::string& key : std::initializer_list<std::string>{"", " ", "a=b", "x\ny", ";comment", "[S2]", "nul\0"s}) {
+    for (const std::string& key :
+         std::initializer_list<std::string>{"", " ", "a=b", "x\ny", ";comment", "[S2]", "nul\0"s}) {
         SCOPED_TRACE(key);
         EXPECT_FALSE(profile.writeString("S", key, "1"));
     }
@@ -211,8 +215,10 @@ public:
         wasSet_ = value != nullptr;
     }
     ~EnvironmentGuard() {
-        if (wasSet_) setenv(name_, saved_.c_str(), 1);
-        else unsetenv(name_);
+        if (wasSet_)
+            setenv(name_, saved_.c_str(), 1);
+        else
+            unsetenv(name_);
     }
 
 private:

@@ -14,9 +14,7 @@ namespace velmora::test {
 
 class TempDirTest : public ::testing::Test {
 protected:
-    std::string pathOf(const std::string& name) const {
-        return dir_.path().toStdString() + "/" + name;
-    }
+    std::string pathOf(const std::string& name) const { return dir_.path().toStdString() + "/" + name; }
     QTemporaryDir dir_;
 };
 

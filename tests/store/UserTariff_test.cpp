@@ -38,11 +38,10 @@ TEST_F(UserTariffTest, NothingStoredReadsAsTheDefaults) {
 
 TEST_F(UserTariffTest, SaveWritesEveryKeyInItsFixedOrder) {
     saveUserTariff(profile_, sampleTariff());
-    EXPECT_EQ(fileBytes(),
-              "[Cost-Editor]\nMontag=0\nDienstag=0\nMittwoch=1\nDonnerstag=0\nFreitag=0\n"
-              "Samstag=1\nSonntag=1\nAnzahlWochentag=2\nAnzahlFeiertag=1\nGebuehr=0.23\n"
-              "[W-0]\nAnfang=8\nEnde=18\nTakt=90\n[W-1]\nAnfang=18\nEnde=24\nTakt=150\n"
-              "[F-0]\nAnfang=0\nEnde=24\nTakt=11.5\n");
+    EXPECT_EQ(fileBytes(), "[Cost-Editor]\nMontag=0\nDienstag=0\nMittwoch=1\nDonnerstag=0\nFreitag=0\n"
+                           "Samstag=1\nSonntag=1\nAnzahlWochentag=2\nAnzahlFeiertag=1\nGebuehr=0.23\n"
+                           "[W-0]\nAnfang=8\nEnde=18\nTakt=90\n[W-1]\nAnfang=18\nEnde=24\nTakt=150\n"
+                           "[F-0]\nAnfang=0\nEnde=24\nTakt=11.5\n");
 }
 
 TEST_F(UserTariffTest, SaveThenLoadReproducesTheTariff) {
@@ -66,7 +65,8 @@ TEST_F(UserTariffTest, ASaveThatFailsLeavesTheOldTariffWholeAndSaysWhy) {
     const std::string before = fileBytes();
     UserTariff longer = sampleTariff();
     longer.weekdayBands.push_back({5, 8, "45"});
-    const atomic_file::ScopedWriteFaults noSpace(atomic_file::WriteFaults::failing(atomic_file::WriteStep::Write, ENOSPC));
+    const atomic_file::ScopedWriteFaults noSpace(
+        atomic_file::WriteFaults::failing(atomic_file::WriteStep::Write, ENOSPC));
     const WriteResult result = saveUserTariff(profile_, longer);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.reason, atomic_file::reasonFor(ENOSPC));
@@ -101,8 +101,7 @@ TEST_F(UserTariffTest, OnlyAFlagOfExactlyOneMeansHolidayList) {
 TEST_F(UserTariffTest, MissingBandSectionsReadAsEmptyBands) {
     profile_.writeInt(kCostEditorSection, "AnzahlFeiertag", 2);
     profile_.writeString("F-1", "Takt", "240");
-    EXPECT_EQ(loadBandList(profile_, BandList::Holiday),
-              (std::vector<TariffBand>{{0, 0, ""}, {0, 0, "240"}}));
+    EXPECT_EQ(loadBandList(profile_, BandList::Holiday), (std::vector<TariffBand>{{0, 0, ""}, {0, 0, "240"}}));
     profile_.writeInt(kCostEditorSection, "AnzahlFeiertag", -3);
     EXPECT_TRUE(loadBandList(profile_, BandList::Holiday).empty());
 }

@@ -51,7 +51,8 @@ inline ChildOutcome runInPrivateMountNamespace(const std::function<int(std::stri
     ChildOutcome outcome;
     char buffer[4096];
     ssize_t n = 0;
-    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) outcome.output.append(buffer, static_cast<std::size_t>(n));
+    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        outcome.output.append(buffer, static_cast<std::size_t>(n));
     ::close(pipeFds[0]);
     int status = 0;
     if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
@@ -80,7 +81,8 @@ inline std::string fillLeaving(const std::string& dir, std::size_t freeBytes) {
         size += n;
     }
     const bool full = errno == ENOSPC;
-    const bool shrunk = ::ftruncate(fd, size > static_cast<off_t>(freeBytes) ? size - static_cast<off_t>(freeBytes) : 0) == 0;
+    const bool shrunk =
+        ::ftruncate(fd, size > static_cast<off_t>(freeBytes) ? size - static_cast<off_t>(freeBytes) : 0) == 0;
     ::close(fd);
     if (!full) return "the file system did not fill up";
     return shrunk ? "" : "filler cannot be shrunk";

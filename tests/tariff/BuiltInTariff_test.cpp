@@ -18,23 +18,23 @@ struct ZoneExpectation {
 // Written out hour by hour, independently of the band tables.
 const std::array<ZoneExpectation, 4> kExpected{{
     {City,
-     {240000, 240000, 240000, 240000, 240000, 150000, 150000, 150000, 150000, 90000, 90000, 90000,
-      90000, 90000, 90000, 90000, 90000, 90000, 150000, 150000, 150000, 240000, 240000, 240000},
+     {240000, 240000, 240000, 240000, 240000, 150000, 150000, 150000, 150000, 90000,  90000,  90000,
+      90000,  90000,  90000,  90000,  90000,  90000,  150000, 150000, 150000, 240000, 240000, 240000},
      {240000, 240000, 240000, 240000, 240000, 150000, 150000, 150000, 150000, 150000, 150000, 150000,
       150000, 150000, 150000, 150000, 150000, 150000, 150000, 150000, 150000, 240000, 240000, 240000}},
     {Region50,
      {60000, 60000, 120000, 120000, 120000, 45000, 45000, 45000, 45000, 26000, 26000, 26000,
-      30000, 30000, 30000, 30000, 30000, 30000, 45000, 45000, 45000, 60000, 60000, 60000},
+      30000, 30000, 30000,  30000,  30000,  30000, 45000, 45000, 45000, 60000, 60000, 60000},
      {60000, 60000, 60000, 60000, 60000, 45000, 45000, 45000, 45000, 45000, 45000, 45000,
       45000, 45000, 45000, 45000, 45000, 45000, 45000, 45000, 45000, 60000, 60000, 60000}},
     {Region200,
      {30000, 30000, 120000, 120000, 120000, 21500, 21500, 21500, 21500, 12000, 12000, 12000,
-      13500, 13500, 13500, 13500, 13500, 13500, 21500, 21500, 21500, 30000, 30000, 30000},
+      13500, 13500, 13500,  13500,  13500,  13500, 21500, 21500, 21500, 30000, 30000, 30000},
      {30000, 30000, 30000, 30000, 30000, 21500, 21500, 21500, 21500, 21500, 21500, 21500,
       21500, 21500, 21500, 21500, 21500, 21500, 21500, 21500, 21500, 30000, 30000, 30000}},
     {Fern,
      {25000, 25000, 120000, 120000, 120000, 20000, 20000, 20000, 20000, 11500, 11500, 11500,
-      12500, 12500, 12500, 12500, 12500, 12500, 20000, 20000, 20000, 25000, 25000, 25000},
+      12500, 12500, 12500,  12500,  12500,  12500, 20000, 20000, 20000, 25000, 25000, 25000},
      {25000, 25000, 25000, 25000, 25000, 20000, 20000, 20000, 20000, 20000, 20000, 20000,
       20000, 20000, 20000, 20000, 20000, 20000, 20000, 20000, 20000, 25000, 25000, 25000}},
 }};
@@ -47,8 +47,7 @@ void expectDay(int zone, const Hours& hours, LocalTime (*day)(int, int, int), co
     for (int h = 0; h < 24; ++h) {
         SCOPED_TRACE(::testing::Message() << "zone " << zone << " hour " << h);
         const std::vector<int> inBand{hours[h]};
-        EXPECT_EQ(evaluate(zone, day(h, 0, 0), profile),
-                  bandBeginsAt(hours, h) ? std::vector<int>{} : inBand);
+        EXPECT_EQ(evaluate(zone, day(h, 0, 0), profile), bandBeginsAt(hours, h) ? std::vector<int>{} : inBand);
         EXPECT_EQ(evaluate(zone, day(h, 0, 1), profile), inBand);
         EXPECT_EQ(evaluate(zone, day(h, 30, 0), profile), inBand);
         EXPECT_EQ(evaluate(zone, day(h, 59, 59), profile), inBand);
@@ -67,8 +66,8 @@ TEST(BuiltInTariff, EveryHourOfAWorkingDayAndAWeekendDayMatchesItsTable) {
 
 TEST(BuiltInTariff, IgnoresTheUserDefinedTariffInTheProfile) {
     TempProfile temp;
-    temp.write("[Cost-Editor]\nMittwoch=1\nAnzahlFeiertag=1\nAnzahlWochentag=1\n" +
-               bandSection('W', 0, 0, 24, "7") + bandSection('F', 0, 0, 24, "7"));
+    temp.write("[Cost-Editor]\nMittwoch=1\nAnzahlFeiertag=1\nAnzahlWochentag=1\n" + bandSection('W', 0, 0, 24, "7") +
+               bandSection('F', 0, 0, 24, "7"));
     EXPECT_EQ(evaluate(City, wednesday(10, 30, 0), temp.profile()), std::vector<int>{90000});
 }
 
@@ -135,8 +134,8 @@ void expectCleanDay(int zone, const Hours& hours, std::int64_t midnightEpoch, in
 
 TEST(BuiltInTariff, DaylightSavingChangeoverDaysRunCleanly) {
     const Hours& cityWeekend = kExpected[City].weekend;
-    expectCleanDay(City, cityWeekend, 1774738800, 23);   // 2026-03-29, a Sunday
-    expectCleanDay(City, cityWeekend, 1792879200, 25);   // 2026-10-25, a Sunday
+    expectCleanDay(City, cityWeekend, 1774738800, 23); // 2026-03-29, a Sunday
+    expectCleanDay(City, cityWeekend, 1792879200, 25); // 2026-10-25, a Sunday
     expectCleanDay(Fern, kExpected[Fern].weekend, 1792879200, 25);
 }
 

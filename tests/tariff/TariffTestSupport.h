@@ -57,7 +57,12 @@ inline std::string bandSection(char list, int index, int start, int end, const s
 }
 
 inline LocalTime localTime(int year, int month, int day, int dayOfWeek, int hour, int minute, int second) {
-    return {.year = year, .month = month, .dayOfWeek = dayOfWeek, .day = day, .hour = hour, .minute = minute,
+    return {.year = year,
+            .month = month,
+            .dayOfWeek = dayOfWeek,
+            .day = day,
+            .hour = hour,
+            .minute = minute,
             .second = second};
 }
 

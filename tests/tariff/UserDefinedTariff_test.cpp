@@ -57,18 +57,17 @@ TEST_F(UserDefinedTariff, OnlyTheFirstContainingBandInListOrderIsHandedOver) {
 }
 
 TEST_F(UserDefinedTariff, BandWithoutAUsableUnitLengthIsPassedOver) {
-    temp.write(costEditor("AnzahlWochentag=6\n") + bandSection('W', 0, 0, 24, "") +
-               bandSection('W', 1, 0, 24, "abc") + bandSection('W', 2, 0, 24, "0") +
-               bandSection('W', 3, 0, 24, "0.0004") + bandSection('W', 4, 0, 24, "21.5") +
-               bandSection('W', 5, 0, 24, "60"));
+    temp.write(costEditor("AnzahlWochentag=6\n") + bandSection('W', 0, 0, 24, "") + bandSection('W', 1, 0, 24, "abc") +
+               bandSection('W', 2, 0, 24, "0") + bandSection('W', 3, 0, 24, "0.0004") +
+               bandSection('W', 4, 0, 24, "21.5") + bandSection('W', 5, 0, 24, "60"));
     EXPECT_EQ(at(wednesday(12, 0, 1)), Units{21500});
 }
 
 TEST_F(UserDefinedTariff, BandsEndingAtOrBeforeTheirStartNeverMatch) {
     temp.write(costEditor("AnzahlWochentag=3\n") + bandSection('W', 0, 21, 5, "30") +
                bandSection('W', 1, 12, 12, "40") + "[W-2]\nTakt=50\n"); // W-2 reads as 0 to 0
-    for (const LocalTime& t : {wednesday(23, 0, 1), wednesday(2, 0, 1), wednesday(12, 0, 0),
-                               wednesday(12, 30, 0), wednesday(0, 0, 1)}) {
+    for (const LocalTime& t :
+         {wednesday(23, 0, 1), wednesday(2, 0, 1), wednesday(12, 0, 0), wednesday(12, 30, 0), wednesday(0, 0, 1)}) {
         EXPECT_EQ(at(t), kNothing) << t.hour << ":" << t.minute;
     }
 }

@@ -43,8 +43,7 @@ TEST_F(Editor, OpensOnDefaultsAndAddsTheDefaultBand) {
         EXPECT_EQ(e.host.text(w, Takt, 9), "240");
         EXPECT_EQ(items(w, Fee), Items{"0.12"});
         EXPECT_EQ(e.host.text(w, FeeLabel, 40), "Einheit in €:");
-        for (int day = Monday; day <= Sunday; ++day)
-            EXPECT_EQ(e.host.isChecked(w, day), day >= Monday + 5) << day;
+        for (int day = Monday; day <= Sunday; ++day) EXPECT_EQ(e.host.isChecked(w, day), day >= Monday + 5) << day;
         e.host.click(w, AddBand);
         EXPECT_EQ(items(w, WeekdayList), Items{"Von 00:00 bis 24:00 240 sec"});
         EXPECT_EQ(items(w, WeekdayStarts), Items{"0"});
@@ -54,10 +53,9 @@ TEST_F(Editor, OpensOnDefaultsAndAddsTheDefaultBand) {
         e.host.click(w, IdOk);
     }});
     EXPECT_EQ(result, IdOk);
-    EXPECT_EQ(e.profileText(),
-              "[Cost-Editor]\nMontag=0\nDienstag=0\nMittwoch=0\nDonnerstag=0\nFreitag=0\nSamstag=1\n"
-              "Sonntag=1\nAnzahlWochentag=1\nAnzahlFeiertag=0\nGebuehr=0.12\n"
-              "[W-0]\nAnfang=0\nEnde=24\nTakt=240\n");
+    EXPECT_EQ(e.profileText(), "[Cost-Editor]\nMontag=0\nDienstag=0\nMittwoch=0\nDonnerstag=0\nFreitag=0\nSamstag=1\n"
+                               "Sonntag=1\nAnzahlWochentag=1\nAnzahlFeiertag=0\nGebuehr=0.12\n"
+                               "[W-0]\nAnfang=0\nEnde=24\nTakt=240\n");
 }
 
 TEST_F(Editor, TypedTextsAreCutToNineCharactersAndHolidayModeActsOnItsList) {
@@ -138,9 +136,9 @@ TEST_F(Editor, DeletingTheMiddleBandRenumbersAndCancelWritesNothing) {
     EXPECT_EQ(e.profile.readString("W-2", "Takt", ""), "150"); // stale, ignored by every reader
 
     const std::string before = e.profileText();
-    for (auto leave : {+[](Engine& en, WindowId w) { en.host.click(w, IdCancel); },
-                       +[](Engine& en, WindowId w) { en.host.pressEscape(w); },
-                       +[](Engine& en, WindowId w) { en.host.pressCloseBox(w); }}) {
+    for (auto leave : {+[](Engine&en, WindowId w) { en.host.click(w, IdCancel); },
+                       +[](Engine&en, WindowId w) { en.host.pressEscape(w); },
+                       +[](Engine&en, WindowId w) { en.host.pressCloseBox(w); }}) {
         const int result = open({[&](WindowId w) {
             e.host.click(w, AddBand);
             e.host.click(w, Monday + 4);
@@ -200,8 +198,10 @@ TEST_F(Editor, ATariffThatCannotBeWrittenKeepsTheEditorOpenAndSaysWhy) {
         e.host.click(w, IdOk);
         EXPECT_EQ(e.host.topWindow(), w) << "still open";
         EXPECT_EQ(e.host.lastMessageBoxCaption(), "Cost-Editor");
-        EXPECT_EQ(e.host.lastMessageBoxText().rfind("Der Tarif konnte nicht gespeichert werden.\n\n" + e.profile.path() + ": ", 0),
-                  0u) << e.host.lastMessageBoxText();
+        EXPECT_EQ(e.host.lastMessageBoxText().rfind(
+                      "Der Tarif konnte nicht gespeichert werden.\n\n" + e.profile.path() + ": ", 0),
+                  0u)
+            << e.host.lastMessageBoxText();
         ASSERT_TRUE(QDir(blocked).removeRecursively());
         e.host.click(w, IdOk);
     }});

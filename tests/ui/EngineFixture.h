@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/InMemoryHost.h"
 #include "app/MonitorApp.h"
 #include "monitor/ScriptedSource.h"
+#include "platform/InMemoryHost.h"
 #include "store/ConnectionLog.h"
 #include "store/SettingsProfile.h"
 #include "ui/ControlIds.h"
@@ -43,14 +43,15 @@ class Engine {
 public:
     // The program starts at the given local time (the poll timer is armed then).
     // links: where the program learns of links; the scripted source when null.
-    explicit Engine(std::int64_t startEpochMs = localEpochMs(2026, 12, 9, 10, 29, 59), ConnectionSource* links = nullptr)
-        : clock(startEpochMs, 7'000'000),
-          host(clock),
-          profile(dir.filePath("velmora.INI").toStdString()),
-          log(dir.filePath("zelvar.log").toStdString()),
-          autostart(dir.filePath("config/autostart/velmora.desktop").toStdString(), "/usr/bin/velmora"),
-          env{host, clock, links ? *links : source, facts, profile, log, &history, &autostart},
-          app(env) {}
+    explicit Engine(std::int64_t startEpochMs = localEpochMs(2026, 12, 9, 10, 29, 59),
+                    ConnectionSource* links = nullptr)
+        : clock(startEpochMs, 7'000'000)
+        , host(clock)
+        , profile(dir.filePath("velmora.INI").toStdString())
+        , log(dir.filePath("zelvar.log").toStdString())
+        , autostart(dir.filePath("config/autostart/velmora.desktop").toStdString(), "/usr/bin/velmora")
+        , env{host, clock, links ? *links : source, facts, profile, log, &history, &autostart}
+        , app(env) {}
 
     // Runs the program; the steps run in order inside its modal runs.
     void run(std::vector<std::function<void()>> steps) {

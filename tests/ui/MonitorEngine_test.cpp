@@ -40,9 +40,8 @@ TEST(MonitorEngine, OpensMetersAndLogsAConnection) {
         e.seconds(300); // idle polls write nothing more
         e.host.pressEscape(e.main());
     }});
-    EXPECT_EQ(e.logText(),
-              "[Von 9.12.2026 10:30:00 bis 9.12.2026 10:31:31]\n"
-              "Verbindungskosten=0.24\nGesamtkosten bis dato=0.24\n");
+    EXPECT_EQ(e.logText(), "[Von 9.12.2026 10:30:00 bis 9.12.2026 10:31:31]\n"
+                           "Verbindungskosten=0.24\nGesamtkosten bis dato=0.24\n");
     EXPECT_EQ(e.profile.readString("Standard", "Kosten", ""), "0.24");
 }
 
@@ -144,7 +143,7 @@ TEST(MonitorEngine, ProbeStatesFromDiallingToHangingUp) {
         e.seconds(1);
         EXPECT_EQ(e.field(DeviceType), "Digital Verbindung (ISDN)");
         EXPECT_EQ(e.field(IpAddress), "0.0.0.0"); // no address assigned
-        e.source.links[0].deviceType = "Modem"; // case matters
+        e.source.links[0].deviceType = "Modem";   // case matters
         e.seconds(1);
         EXPECT_EQ(e.field(DeviceType), "Unbekannte Verbindungsart");
         e.source.links[0].connected = false; // hanging up, still listed
@@ -243,11 +242,10 @@ TEST(MonitorEngine, EndingDuringAConnectionLogsItOnceAndTwoRunsChargeTheFirstUni
         e.host.pressEscape(second.mainWindow()->window());
     }});
     second.runMainDialog();
-    EXPECT_EQ(e.logText(),
-              "[Von 9.12.2026 10:30:00 bis 9.12.2026 10:31:40]\n"
-              "Verbindungskosten=0.24\nGesamtkosten bis dato=0.24\n"
-              "[Von 9.12.2026 10:31:46 bis 9.12.2026 10:31:46]\n"
-              "Verbindungskosten=0.12\nGesamtkosten bis dato=0.36\n");
+    EXPECT_EQ(e.logText(), "[Von 9.12.2026 10:30:00 bis 9.12.2026 10:31:40]\n"
+                           "Verbindungskosten=0.24\nGesamtkosten bis dato=0.24\n"
+                           "[Von 9.12.2026 10:31:46 bis 9.12.2026 10:31:46]\n"
+                           "Verbindungskosten=0.12\nGesamtkosten bis dato=0.36\n");
 }
 
 TEST(MonitorEngine, AStaleUnitTimerDoesNotChargeALaterConnection) {
@@ -325,7 +323,7 @@ TEST(MonitorEngine, AnotherLinkTakingFirstPlaceBetweenTwoPollsIsANewConnection) 
     e.source.links = {ScriptedLink{"Erste", true, "modem", "/dev/ttyS0", "10.0.0.1"},
                       ScriptedLink{"Zweite", false, "isdn", "/dev/ttyI0", ""}};
     e.run({[&] {
-        e.seconds(1); // 10:30:00: the first link opens
+        e.seconds(1);  // 10:30:00: the first link opens
         e.seconds(95); // 10:31:35, two units
         EXPECT_EQ(e.field(ConnectionCost), "0.24");
         e.host.show(e.main(), ShowMode::Minimized);
@@ -346,11 +344,10 @@ TEST(MonitorEngine, AnotherLinkTakingFirstPlaceBetweenTwoPollsIsANewConnection) 
         EXPECT_EQ(e.field(TimeOnline), "00:00:10");
         e.host.pressEscape(e.main());
     }});
-    EXPECT_EQ(e.logText(),
-              "[Von 9.12.2026 10:30:00 bis 9.12.2026 10:31:36]\n"
-              "Verbindungskosten=0.24\nGesamtkosten bis dato=0.24\n"
-              "[Von 9.12.2026 10:31:36 bis 9.12.2026 10:31:46]\n"
-              "Verbindungskosten=0.12\nGesamtkosten bis dato=0.36\n");
+    EXPECT_EQ(e.logText(), "[Von 9.12.2026 10:30:00 bis 9.12.2026 10:31:36]\n"
+                           "Verbindungskosten=0.24\nGesamtkosten bis dato=0.24\n"
+                           "[Von 9.12.2026 10:31:36 bis 9.12.2026 10:31:46]\n"
+                           "Verbindungskosten=0.12\nGesamtkosten bis dato=0.36\n");
 }
 
 } // namespace

@@ -101,7 +101,7 @@ TEST(MonitorSafekeeping, ACrashInTheMiddleOfAConnectionLosesAtMostAMinute) {
     const pid_t child = ::fork();
     if (child == 0) {
         e.run({[&] {
-            e.seconds(1 + 620); // 10:40:20, seven units charged, the last at 10:39:00
+            e.seconds(1 + 620);                                 // 10:40:20, seven units charged, the last at 10:39:00
             ::_exit(e.field(ConnectionCost) == "0.84" ? 0 : 1); // killed: no end, no save
         }});
         ::_exit(2);

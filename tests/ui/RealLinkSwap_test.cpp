@@ -22,12 +22,12 @@ namespace {
 constexpr int kSkip = kSkipCode;
 
 bool configure(int sock, const char* ifname, bool up, const char* address) {
-    ifreq req {};
+    ifreq req{};
     std::strncpy(req.ifr_name, ifname, IFNAMSIZ - 1);
     req.ifr_flags = up ? IFF_UP : 0;
     if (::ioctl(sock, SIOCSIFFLAGS, &req) != 0) return false;
     if (!address) return true;
-    sockaddr_in in {};
+    sockaddr_in in{};
     in.sin_family = AF_INET;
     ::inet_pton(AF_INET, address, &in.sin_addr);
     std::memcpy(&req.ifr_addr, &in, sizeof in);
@@ -43,7 +43,9 @@ int swapLinks(const test::FakeMachine& machine) {
     LinuxConnectionSource links(std::make_unique<KernelInterfaceStateReader>(), machine.paths(), nullptr, 0);
     Engine e(localEpochMs(2026, 12, 9, 10, 29, 59), &links);
     int failed = 0;
-    const auto check = [&](bool ok, int code) { if (!ok && !failed) failed = code; };
+    const auto check = [&](bool ok, int code) {
+        if (!ok && !failed) failed = code;
+    };
     e.run({[&] {
         if (!configure(sock, "ppp7", true, "192.0.2.7")) failed = kSkip;
         e.seconds(1); // 10:30:00
@@ -59,7 +61,8 @@ int swapLinks(const test::FakeMachine& machine) {
     check(e.logText() == "[Von 9.12.2026 10:30:00 bis 9.12.2026 10:30:21]\n"
                          "Verbindungskosten=0.12\nGesamtkosten bis dato=0.12\n"
                          "[Von 9.12.2026 10:30:21 bis 9.12.2026 10:30:26]\n"
-                         "Verbindungskosten=0.12\nGesamtkosten bis dato=0.24\n", 4);
+                         "Verbindungskosten=0.12\nGesamtkosten bis dato=0.24\n",
+          4);
     return failed;
 }
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/WindowHost.h"
 #include "platform/Version.h"
+#include "platform/WindowHost.h"
 #include "ui/ControlIds.h"
 
 namespace velmora {
@@ -25,8 +25,7 @@ int closedHeight(const ControlTemplate& c) {
 }
 
 bool overlap(const ControlTemplate& a, const ControlTemplate& b) {
-    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + closedHeight(b) &&
-           b.y < a.y + closedHeight(a);
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + closedHeight(b) && b.y < a.y + closedHeight(a);
 }
 
 TEST(Templates, IdsAreUniqueAndVisibleControlsFitWithoutOverlapping) {
@@ -46,8 +45,8 @@ TEST(Templates, IdsAreUniqueAndVisibleControlsFitWithoutOverlapping) {
                 const ControlTemplate& b = t->controls[j];
                 if (!a.visible || !b.visible || a.kind == ControlKind::GroupBox || b.kind == ControlKind::GroupBox)
                     continue;
-                EXPECT_FALSE(overlap(a, b)) << "'" << a.text << "' (" << a.id << ") and '" << b.text << "' ("
-                                            << b.id << ")";
+                EXPECT_FALSE(overlap(a, b))
+                    << "'" << a.text << "' (" << a.id << ") and '" << b.text << "' (" << b.id << ")";
             }
     }
 }
@@ -57,9 +56,9 @@ TEST(Templates, MainWindowCarriesItsFieldsAndFixedTexts) {
     EXPECT_EQ(t.caption, "");
     EXPECT_TRUE(t.minimizeBox);
     EXPECT_EQ(t.width * 1000 + t.height, 433138);
-    for (int id : {ids::ConnectionName, ids::DeviceType, ids::DeviceName, ids::TimeOnline, ids::ConnectionCost,
-                   ids::GrandTotal, ids::UnitLength, ids::ComputerName, ids::CostLabel, ids::TotalLabel,
-                   ids::TariffList, ids::WarningList})
+    for (int id :
+         {ids::ConnectionName, ids::DeviceType, ids::DeviceName, ids::TimeOnline, ids::ConnectionCost, ids::GrandTotal,
+          ids::UnitLength, ids::ComputerName, ids::CostLabel, ids::TotalLabel, ids::TariffList, ids::WarningList})
         EXPECT_NE(t.find(id), nullptr) << id;
     EXPECT_EQ(t.find(ids::IpAddress)->text, "0.0.0.0");
     EXPECT_EQ(t.find(ids::CmdAbout)->text, "&Über...");
@@ -79,8 +78,8 @@ TEST(Templates, CostEditorKeepsItsTabOrderHiddenColumnsAndNineCharacterFields) {
         if (!c.visible) hidden.insert(c.id);
         if (c.sorted) sorted.insert(c.id);
         if (c.textLimit) limited.insert(c.id);
-        const bool tabStopExpected = c.kind != ControlKind::RadioButton && c.kind != ControlKind::Text &&
-                                     c.kind != ControlKind::GroupBox;
+        const bool tabStopExpected =
+            c.kind != ControlKind::RadioButton && c.kind != ControlKind::Text && c.kind != ControlKind::GroupBox;
         EXPECT_EQ(c.tabStop, tabStopExpected) << c.id;
     }
     EXPECT_EQ(hidden, (std::set<int>{ids::WeekdayEnds, ids::WeekdayStarts, ids::WeekdayUnits, ids::HolidayUnits,

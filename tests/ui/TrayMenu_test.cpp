@@ -23,7 +23,8 @@ TEST(TrayMenu, OffersFourEntriesAndItsCheckMarkIsTheEntryOnDisk) {
     Engine e;
     e.run({[&] {
         std::vector<TrayMenuItem> menu = e.host.openTrayMenu(TrayIconId);
-        ASSERT_EQ(texts(menu), (std::vector<std::string>{"Anzeigen", "Verlauf...", "Beim Anmelden starten", "Beenden"}));
+        ASSERT_EQ(texts(menu),
+                  (std::vector<std::string>{"Anzeigen", "Verlauf...", "Beim Anmelden starten", "Beenden"}));
         EXPECT_TRUE(menu[Autostart].checkable);
         EXPECT_FALSE(menu[Autostart].checked);
         EXPECT_TRUE(menu[Quit].enabled);

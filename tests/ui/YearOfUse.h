@@ -23,16 +23,16 @@ namespace velmora::testing {
 struct YearOptions {
     int startYear = 2026;
     int days = 365;
-    double sessionsPerDay = 3.0;     // on average; whole days without use happen
-    unsigned longestSeconds = 3600;  // a connection lasts 2 s up to this
+    double sessionsPerDay = 3.0;    // on average; whole days without use happen
+    unsigned longestSeconds = 3600; // a connection lasts 2 s up to this
     unsigned seed = 1;
     std::string startingTotal = "0.00"; // "Kosten" when the year begins
 };
 
 struct YearFigures {
-    int connections = 0;  // connections that were up at a poll
-    int records = 0;      // sections of the log
-    int centErrors = 0;   // records (and "Kosten") off by a cent or more
+    int connections = 0; // connections that were up at a poll
+    int records = 0;     // sections of the log
+    int centErrors = 0;  // records (and "Kosten") off by a cent or more
     std::string lastRecordTotal;
     std::string storedTotal; // "Kosten" at the end
 };
@@ -86,7 +86,7 @@ private:
             if (day % 7 == 3) planned.push_back({localEpochMs(year, 1, 1 + day, 17, 50, 0), 20 * 60}); // 18:00
             if (day % 7 == 5) planned.push_back({localEpochMs(year, 1, 1 + day, 8, 58, 0), 5 * 60});   // 9:00
         }
-        planned.push_back({localEpochMs(year, 3, 29, 1, 45, 0), 45 * 60});  // 2:00 becomes 3:00
+        planned.push_back({localEpochMs(year, 3, 29, 1, 45, 0), 45 * 60});   // 2:00 becomes 3:00
         planned.push_back({localEpochMs(year, 10, 25, 1, 55, 0), 2 * 3600}); // 3:00 becomes 2:00
         std::sort(planned.begin(), planned.end());
         return planned;

@@ -17,14 +17,21 @@ int main(int argc, char** argv) {
     options.sessionsPerDay = 3.5;
     for (int i = 1; i < argc; i += 2) {
         if (i + 1 == argc) {
-            std::fprintf(stderr, "usage: year_of_use [--days N] [--sessions-per-day X] [--longest S] [--seed N] [--from TOTAL]\n");
+            std::fprintf(
+                stderr,
+                "usage: year_of_use [--days N] [--sessions-per-day X] [--longest S] [--seed N] [--from TOTAL]\n");
             return 2;
         }
-        if (!std::strcmp(argv[i], "--days")) options.days = std::atoi(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--sessions-per-day")) options.sessionsPerDay = std::atof(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--longest")) options.longestSeconds = static_cast<unsigned>(std::atoi(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--seed")) options.seed = static_cast<unsigned>(std::atoi(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--from")) options.startingTotal = argv[i + 1];
+        if (!std::strcmp(argv[i], "--days"))
+            options.days = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--sessions-per-day"))
+            options.sessionsPerDay = std::atof(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--longest"))
+            options.longestSeconds = static_cast<unsigned>(std::atoi(argv[i + 1]));
+        else if (!std::strcmp(argv[i], "--seed"))
+            options.seed = static_cast<unsigned>(std::atoi(argv[i + 1]));
+        else if (!std::strcmp(argv[i], "--from"))
+            options.startingTotal = argv[i + 1];
         else {
             std::fprintf(stderr, "unknown option %s\n", argv[i]);
             return 2;
