@@ -88,6 +88,8 @@ void MonitorDialog::onDestroy() {
     env_.host.killTimer(self_, ids::PollTimer);
     env_.host.killTimer(self_, ids::UnitTimer);
     keeper_.finish();
+    // Nothing could be written, not even the journal: said before the end.
+    if (!keeper_.unsavedAtEnd().empty()) env_.host.inform(0, keeper_.unsavedAtEnd(), "Kosten nicht gespeichert");
 }
 
 void MonitorDialog::readCurrencyText() {
