@@ -151,6 +151,34 @@ TEST(MonitorSafekeeping, AResetAnsweredYesDropsRecordsHeldBack) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(e.log.path())));
 }
 
+// A start that could not make sure it is the only meter: the window shows
+// the stored total but meters nothing and writes nothing, and says why.
+TEST(MonitorSafekeeping, AWindowWithoutAMeterMetersAndWritesNothing) {
+    Engine e;
+    e.profile.writeString("Standard", "Kosten", "10.00");
+    const std::string profileBefore = e.profileText();
+    MonitorEnvironment env = e.env;
+    env.withoutMeter = "velmora.lock: keine Berechtigung";
+    MonitorApp app(env);
+    e.source.up("T-Online");
+    e.host.script({[&] {
+        const WindowId main = app.mainWindow()->window();
+        EXPECT_EQ(e.host.text(main, GrandTotal, 20), "10.00");
+        EXPECT_EQ(e.host.caption(main), "Velmora misst nicht");
+        EXPECT_FALSE(e.host.isEnabled(main, CmdReset));
+        ASSERT_EQ(e.host.trayMessages().size(), 1u);
+        EXPECT_EQ(e.host.trayMessages()[0].title, "Velmora misst nicht");
+        EXPECT_EQ(e.host.trayMessages()[0].text, "velmora.lock: keine Berechtigung");
+        e.seconds(200);
+        EXPECT_EQ(e.host.text(main, ConnectionCost, 20), kNoConnection);
+        e.host.pressEscape(main);
+    }});
+    app.runMainDialog();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(e.log.path())));
+    EXPECT_EQ(e.profileText(), profileBefore);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(journalPathBeside(e.log.path()))));
+}
+
 // The first run ever on a disk with no room: at the end nothing can keep the
 // money, so the program says what it could not save before it ends.
 TEST(MonitorSafekeeping, AnEndWithNothingWritableSaysWhatWasNotSaved) {
