@@ -171,6 +171,7 @@ void RecordKeeper::setAside(const JournalReading& reading) {
                            "); Velmora lässt sie, wie sie ist, und sichert in diesem Lauf keinen Zwischenstand.");
         return;
     }
+    setAsideNow_ = aside;
     if (unreadable) {
         notify_(title, head + "Velmora hat sie als " + aside +
                            " beiseitegelegt und trägt ihre Kosten bei einem späteren Start nach, sobald sie lesbar "
@@ -190,6 +191,7 @@ void RecordKeeper::setAside(const JournalReading& reading) {
 void RecordKeeper::settleSetAside() {
     for (const std::string& path : journalsSetAside(journal_.path(), {kUnreadableLabel, kNewerLabel})) {
         if (journalBehind_) return;
+        if (path == setAsideNow_) continue;
         const JournalReading reading = readJournalAt(path);
         std::optional<JournalState> left;
         std::string why = reading.reason;

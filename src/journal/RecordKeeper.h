@@ -111,6 +111,7 @@ private:
     bool journalBehind_ = false;     // the last journal write failed
     bool standingAside_ = false;
     std::string journalFailure_; // why the last journal write failed
+    std::string setAsideNow_;    // set aside by this start: told already
     std::string unsavedAtEnd_;
     Episode logEpisode_;
     Episode resetEpisode_;

@@ -135,6 +135,7 @@ TEST(DamagedJournal, EveryKindOfDamageIsToldKeptAndNeverTakenForEmpty) {
         EXPECT_EQ(told.rfind(std::string(damage.title) + "|" + files.journalPath() + ": ", 0), 0u) << told;
         EXPECT_NE(told.find(damage.reason), std::string::npos) << told;
         EXPECT_NE(told.find(aside), std::string::npos) << told;
+        EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told; // told once
         if (wasPipe) {
             EXPECT_TRUE(fs::is_fifo(aside));
         } else if (!fs::is_symlink(aside)) {
