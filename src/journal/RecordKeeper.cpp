@@ -195,16 +195,18 @@ void RecordKeeper::settleSetAside() {
         const JournalReading reading = readJournalAt(path);
         std::optional<JournalState> left;
         std::string why = reading.reason;
+        bool newer = reading.found == JournalReading::Found::Newer;
         if (reading.found == JournalReading::Found::State) {
-            if (isNewerJournalText(reading.state))
+            if ((newer = isNewerJournalText(reading.state)))
                 why = "sie stammt von einer neueren Version von Velmora";
             else if (!(left = parseJournalText(reading.state)))
                 why = "ihr Inhalt ist kein Zwischenstand von Velmora";
         }
         if (!left) {
-            notify_("Zwischenstand weiterhin nicht lesbar",
-                    path + ": " + why + ". Ihre Kosten fehlen weiter in den Gesamtkosten; Velmora trägt sie nach, " +
-                        "sobald die Datei lesbar ist.");
+            notify_(
+                "Zwischenstand weiterhin nicht lesbar",
+                path + ": " + why + ". Ihre Kosten fehlen weiter in den Gesamtkosten; " +
+                    (newer ? "die neuere Version trägt sie nach." : "Velmora trägt sie nach, sobald sie lesbar ist."));
         } else if (left->empty()) {
             ::unlink(path.c_str()); // read, and nothing in it
         } else if (!settle(path, *left)) {
@@ -230,8 +232,7 @@ bool RecordKeeper::settle(const std::string& asidePath, const JournalState& left
     }
     removeSettled();
     notify_("Zwischenstand nachgetragen", asidePath + ": " + connectionsText(closed.pendingRecords.size()) +
-                                              ", zusammen " + moneyText(added) +
-                                              " mehr in den Gesamtkosten, sind jetzt verbucht.");
+                                              " nachgetragen; die Gesamtkosten steigen um " + moneyText(added) + ".");
     return true;
 }
 
