@@ -254,9 +254,8 @@ public:
                 const int peer = ::accept(listener, nullptr, nullptr);
                 if (peer < 0) continue;
                 char request[64];
-                if (::write(ready[1], "c", 1) != 1 || ::read(peer, request, sizeof request) < 0 ||
-                    ::write(peer, "ok\n", 3) != 3)
-                    ::_exit(2);
+                if (::write(ready[1], "c", 1) != 1) ::_exit(2);
+                if (::read(peer, request, sizeof request) >= 0) (void)::send(peer, "ok\n", 3, MSG_NOSIGNAL);
                 ::close(peer);
             }
         }
@@ -314,7 +313,8 @@ TEST_F(SingleInstanceTest, AMeterDoesNotAnswerAnotherUser) {
         address.sun_family = AF_UNIX;
         socket.copy(address.sun_path, sizeof address.sun_path - 1);
         if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return 1;
-        if (::write(fd, "forward\n", 8) != 8) return 2;
+        // A meter that hangs up at once may do so before the request is out: no answer either.
+        if (::send(fd, "forward\n", 8, MSG_NOSIGNAL) != 8) return errno == EPIPE || errno == ECONNRESET ? 0 : 2;
         pollfd p{fd, POLLIN, 0};
         char answer[16];
         const ssize_t got = ::poll(&p, 1, 2000) == 1 ? ::read(fd, answer, sizeof answer) : -1;
