@@ -53,8 +53,11 @@ int runMonitor(int argc, char* argv[]) {
     const std::string directory = velmora::dataDirectory();
     // One meter per data folder: a second start brings the running window forward and ends.
     velmora::SingleInstance instance(directory);
-    if (!instance.claimOrBringForward()) return velmora::kExitOk;
-    velmora::profile_file::removeOrphanTemps(directory); // what writers killed earlier left behind
+    const velmora::SingleInstance::Claim claim = instance.claim();
+    if (claim == velmora::SingleInstance::Claim::SecondStart) return velmora::kExitOk;
+    const bool metering = claim == velmora::SingleInstance::Claim::Meter;
+    // What writers killed earlier left behind; only the meter may judge that.
+    if (metering) velmora::profile_file::removeOrphanTemps(directory);
     const std::string executable = QCoreApplication::applicationFilePath().toStdString();
     velmora::SettingsProfile profile(directory + "/" + velmora::profileFileName(executable));
     velmora::ConnectionLog log(logPath());
@@ -68,7 +71,9 @@ int runMonitor(int argc, char* argv[]) {
     velmora::HistoryWindowViewer history(
         {logPath(), facts.currencySymbol().value_or("$"), &clock, velmora::exportFileDialog()});
 
-    velmora::MonitorApp app({host, clock, *source, facts, profile, log, &history, &autostart});
+    // Without the lock and without an answer the window shows but does not meter.
+    velmora::MonitorApp app(
+        {host, clock, *source, facts, profile, log, &history, &autostart, metering ? "" : instance.undecidedReason()});
     instance.onComeForward([&app] { app.bringMainWindowForward(); });
     // `kill`, the session's end, Ctrl+C and a closed terminal end the program
     // as Escape does: a running connection is logged, the settings are saved.

@@ -1,11 +1,22 @@
 #pragma once
 // One meter per data folder. The copy that runs holds a lock in the data
-// folder for its whole run and listens on a local socket in the user's runtime
-// folder; a second start finds the lock taken, asks the running copy through
-// the socket to bring its window forward, and ends without metering or
-// writing anything. The kernel drops the lock of a copy that was killed, and
-// the next holder replaces the socket it left, so nothing a killed copy leaves
-// behind blocks a new start.
+// folder for its whole run and listens on a local socket in a private folder
+// of the user's; a second start finds the lock taken, asks the running copy
+// through the socket to bring its window forward, and ends without metering
+// or writing anything. The kernel drops the lock of a copy that was killed,
+// and the next holder replaces the socket it left, so nothing a killed copy
+// leaves behind blocks a new start.
+//
+// A lock that cannot be opened or taken at all (left by another user, a
+// dangling link, no data folder) decides nothing: the start asks the socket
+// then, and when no meter answers it cannot know whether one runs. It must not
+// meter then (the same connection would be counted twice): the window shows,
+// without a meter, and says why.
+//
+// The socket lies only in a folder no one else can write to: $XDG_RUNTIME_DIR,
+// else the data folder, each used only when it belongs to the user and is not
+// writable by group or others; never a shared temporary folder. Both ends also
+// check who is at the other end (SO_PEERCRED) and ignore any other user.
 //
 // A local socket rather than D-Bus: it needs no session bus (a start from a
 // plain terminal, a minimal window manager or a test has none), and the lock,
@@ -27,22 +38,28 @@ namespace velmora {
 
 class SingleInstance {
 public:
+    enum class Claim {
+        Meter,       // this process is the folder's one meter
+        SecondStart, // another copy meters (asked to come forward): end
+        Undecided,   // no lock, and no meter answered: show the window, do not meter
+    };
+
     explicit SingleInstance(const std::string& dataFolder);
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // True when this process is now the folder's one meter. Otherwise asks the
-    // running copy to come forward and returns false; should that copy end
-    // meanwhile, this process takes over instead. Waits at most `patience`
-    // for a copy that is still starting up. A lock that cannot be made at all
-    // (no data folder can be had) says nothing of another copy: this process
-    // meters then, and says so on stderr.
-    bool claimOrBringForward(std::chrono::milliseconds patience = std::chrono::milliseconds(3000));
+    // Takes the lock, or asks the running copy to come forward. Should that
+    // copy end meanwhile, this process takes over instead. Waits at most
+    // `patience` for a copy that is still starting up.
+    Claim claim(std::chrono::milliseconds patience = std::chrono::milliseconds(3000));
+    // Why the start could not decide (after Claim::Undecided), in German.
+    const std::string& undecidedReason() const { return undecidedReason_; }
     // The meter's answer to a second start; runs in the Qt event loop.
     void onComeForward(std::function<void()> handler) { comeForward_ = std::move(handler); }
 
     bool isMeter() const { return lock_.has_value(); }
+    // Empty when there is no private folder for it.
     const QString& socketPath() const { return socketPath_; }
 
 private:
@@ -54,6 +71,7 @@ private:
     QString socketPath_;
     std::unique_ptr<QLocalServer> server_;
     std::function<void()> comeForward_;
+    std::string undecidedReason_;
 };
 
 } // namespace velmora

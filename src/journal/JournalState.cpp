@@ -79,6 +79,10 @@ std::string journalText(const JournalState& state) {
     QJsonArray settings; // an array of pairs: the keys keep their order
     for (const auto& [key, value] : state.pendingSettings) settings.append(QJsonArray{qs(key), qs(value)});
     if (!settings.isEmpty()) root["settings"] = settings;
+    if (state.bookedTotal) root["booked"] = qs(*state.bookedTotal);
+    QJsonArray settled;
+    for (const std::string& name : state.settledAside) settled.append(qs(name));
+    if (!settled.isEmpty()) root["settled"] = settled;
     return QJsonDocument(root).toJson(QJsonDocument::Compact).toStdString();
 }
 
@@ -103,7 +107,19 @@ std::optional<JournalState> parseJournalText(std::string_view text) {
         if (pair.size() != 2 || !pair[0].isString() || !pair[1].isString()) return std::nullopt;
         state.pendingSettings.emplace_back(pair[0].toString().toStdString(), pair[1].toString().toStdString());
     }
+    if (root["booked"].isString()) state.bookedTotal = root["booked"].toString().toStdString();
+    for (const QJsonValue& value : root["settled"].toArray()) {
+        if (!value.isString()) return std::nullopt;
+        state.settledAside.push_back(value.toString().toStdString());
+    }
     return state;
+}
+
+bool isNewerJournalText(std::string_view text) {
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    const QJsonValue format = document.object()["format"];
+    return document.isObject() && format.isDouble() && format.toDouble() > kFormat;
 }
 
 JournalState closedAfterCrash(JournalState state) {

@@ -33,13 +33,25 @@ struct JournalState {
     bool logResetPending = false;          // the user had the log deleted; not done yet
     std::vector<LogRecord> pendingRecords; // oldest first
     SettingsValues pendingSettings;        // empty: nothing to write
-    bool empty() const { return !open && !logResetPending && pendingRecords.empty() && pendingSettings.empty(); }
+    // "Kosten" as the settings file holds it, as far as the writer knows: what
+    // of this state's money is not in the file yet, should the state only be
+    // read back after other runs (a journal that was set aside).
+    std::optional<std::string> bookedTotal = {};
+    // Journals set aside earlier whose money this state holds now (their file
+    // names); each is deleted once this state is safely in the journal.
+    std::vector<std::string> settledAside = {};
+    bool empty() const {
+        return !open && !logResetPending && pendingRecords.empty() && pendingSettings.empty() && settledAside.empty();
+    }
     bool operator==(const JournalState&) const = default;
 };
 
 std::string journalText(const JournalState& state);
 // nullopt when the text is no journal state this program wrote.
 std::optional<JournalState> parseJournalText(std::string_view text);
+// The text is a journal state of a newer version of the program (a format
+// number above this version's): to be left for that version.
+bool isNewerJournalText(std::string_view text);
 
 // The state a writer left when it ended without closing its connection: the
 // connection becomes a log record ending at its last checkpoint, and its grand

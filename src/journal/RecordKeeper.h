@@ -6,6 +6,17 @@
 // The open connection's checkpoints and everything pending are mirrored in the
 // journal, so that neither a crash nor an end with a full disk loses them: the
 // next start writes what the journal holds (see closedAfterCrash).
+//
+// The journal file is made at the start of a run and stays from run to run,
+// emptied at a clean end, so that its space is there when the disk fills up.
+// A journal that cannot be read (no permission, another user's, a link, a
+// pipe), holds no intact state or comes from a newer version is never taken
+// for empty and never written over: it is set aside under a name that says
+// why ("zelvar.journal.unlesbar-...", ".beschaedigt-...", ".neuer-..."), the
+// user is told, and this run keeps a new journal. Every later start tries the
+// unreadable and newer ones again and, once one reads, adds its money to the
+// files: its records as they were, and to "Kosten" what the settings did not
+// hold yet.
 
 #include <functional>
 #include <optional>
@@ -35,20 +46,31 @@ public:
     // Claims the journal; what a run that ended without closing left there is
     // written now (or kept pending). Call before the settings are read.
     void start();
+    // Instead of start(), for a window that does not meter (another copy may
+    // own the files): from now on nothing is read from or written to the
+    // journal, the log or the settings, and nothing is held back.
+    void standAside();
     // The open connection as it stands; a crash loses only what comes after.
     void checkpoint(const OpenConnection& open);
     // A finished connection: its record and the settings holding its total.
     void connectionEnded(const LogRecord& record, SettingsValues settings);
     void saveSettings(SettingsValues settings);
     // The user had the log deleted: records still pending go with it, the
-    // settings are written, the open connection (if any) carries on.
+    // settings holding the zeroed total are written once the log is gone (until
+    // then the files keep the old records and the old total), the open
+    // connection (if any) carries on.
     void resetLog(SettingsValues settings, std::optional<OpenConnection> open);
     // Tries again whatever is pending.
     void retry();
     // Something is waiting for retry().
     bool holdsBack() const;
-    // The last try at the end of the run; the journal goes when it holds nothing.
+    // The last try at the end of the run. The journal stays, emptied when
+    // everything is written. What could be saved neither in its file nor in
+    // the journal is said on stderr and kept for unsavedAtEnd().
     void finish();
+    // After finish(): what was lost (German, naming each record and the total
+    // not saved), or empty when nothing was.
+    const std::string& unsavedAtEnd() const { return unsavedAtEnd_; }
 
     // A settings value not yet written, which is newer than the file's.
     std::optional<std::string> pendingSetting(std::string_view key) const;
@@ -67,9 +89,16 @@ private:
         bool failing = false;
     };
 
+    void openJournal();
+    void setAside(const JournalReading& reading);
+    void settleSetAside();
+    bool settle(const std::string& asidePath, const JournalState& left);
+    void removeSettled();
+    std::optional<std::string> readableTotal() const;
     void persist();
     void writePending();
     void report(Episode& episode, const WriteResult& result, bool nothingLeft);
+    std::string unsavedText() const;
     void step();
 
     ConnectionLog& log_;
@@ -80,7 +109,12 @@ private:
     bool changed_ = false;           // the state differs from the journal's
     bool journalHoldsState_ = false; // the file holds a state that is not empty
     bool journalBehind_ = false;     // the last journal write failed
+    bool standingAside_ = false;
+    std::string journalFailure_; // why the last journal write failed
+    std::string setAsideNow_;    // set aside by this start: told already
+    std::string unsavedAtEnd_;
     Episode logEpisode_;
+    Episode resetEpisode_;
     Episode profileEpisode_;
     Episode journalEpisode_;
     std::function<void()> stepHook_;

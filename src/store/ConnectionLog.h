@@ -28,10 +28,16 @@ public:
     explicit ConnectionLog(std::string path) : path_(std::move(path)) {}
     const std::string& path() const { return path_; }
     // Keys "Verbindungskosten" then "Gesamtkosten bis dato", in one crash-safe,
-    // locked rewrite. A record of the same name is overwritten in place.
+    // locked rewrite. A record never replaces another: when a record of the
+    // same start and end is there already (the hour the clocks go back, a clock
+    // set back), this one gets its own name, with one more blank before "bis"
+    // for each such record, which reads back as the same start and end. The
+    // very same record (same name and amounts) is not written twice: a
+    // recovery may repeat a write that had landed.
     WriteResult write(const LogRecord& record);
-    // Deletes the whole log; false when there was nothing to delete or it failed.
-    bool remove();
+    // Deletes the whole log under its lock; a log that is not there counts as
+    // deleted. A failure says why.
+    WriteResult remove();
 
 private:
     std::string path_;

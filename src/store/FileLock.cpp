@@ -29,6 +29,10 @@ SidecarLock::SidecarLock(const std::string& filePath, std::chrono::milliseconds 
     const std::string lockPath = filePath + ".lock";
     const int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create == Create::IfMissing ? O_CREAT : 0);
     fd_ = ::open(lockPath.c_str(), flags, kPrivateMode);
+    // flock needs no write access: a lock file we may only read (another
+    // user's, made readable; a read-only disk) locks all the same.
+    if (fd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS))
+        fd_ = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd_ < 0) {
         openError_ = errno;
         return;

@@ -182,6 +182,16 @@ std::optional<std::string_view> findValue(std::string_view text, std::string_vie
     return std::nullopt;
 }
 
+bool hasSection(std::string_view text, std::string_view section) {
+    section = trimmed(section);
+    for (LineScanner lines(text); !lines.atEnd();) {
+        const Line line = lines.next();
+        const ParsedLine parsed = parseLine(text.substr(line.begin, line.end - line.begin), false);
+        if (parsed.kind == LineKind::Section && sameName(parsed.name, section)) return true;
+    }
+    return false;
+}
+
 namespace {
 
 // FNV-1a over the lower-cased bytes: names match without regard to ASCII case.

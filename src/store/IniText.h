@@ -20,6 +20,8 @@ namespace velmora::ini {
 // The raw value text of the key (trimmed, quotes still on), or nullopt when the
 // section or key is missing.
 std::optional<std::string_view> findValue(std::string_view text, std::string_view section, std::string_view key);
+// Whether a section of that name is in the text, with or without keys.
+bool hasSection(std::string_view text, std::string_view section);
 
 // The whole text parsed once, for a reader that looks up many keys of one
 // state of a file (a huge hand-edited profile must not be scanned per key).

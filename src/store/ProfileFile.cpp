@@ -110,11 +110,23 @@ WriteResult replaceWhole(const std::string& path, std::string_view bytes) {
     return withFileLocked(path, [bytes](const std::string& file) { return atomic_file::replace(file, bytes); });
 }
 
-bool remove(const std::string& path) {
+WriteResult remove(const std::string& path) {
+    const auto failed = [](int error) {
+        return WriteResult::failed("die Datei kann nicht gelöscht werden: " + atomic_file::reasonFor(error));
+    };
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return false;
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? WriteResult::done() : failed(errno);
     SidecarLock lock(atomic_file::resolvedPath(path), kLockWait);
-    return lock.held() && ::unlink(path.c_str()) == 0;
+    if (!lock.held()) return lockFailure(lock);
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return failed(errno);
+    const int folder = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return failed(errno);
+    const int error = ::fsync(folder) == 0 || errno == EINVAL ? 0 : errno;
+    ::close(folder);
+    if (error != 0)
+        return WriteResult::failed("das Löschen ist nicht sicher auf dem Datenträger angekommen: " +
+                                   atomic_file::reasonFor(error));
+    return WriteResult::done();
 }
 
 int removeOrphanTemps(const std::string& directory) {

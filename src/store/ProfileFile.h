@@ -28,9 +28,10 @@ WriteResult rewrite(const std::string& path, const std::function<std::string(std
 // guarantees as rewrite: for files that are always written whole.
 WriteResult replaceWhole(const std::string& path, std::string_view bytes);
 
-// Deletes the file under the same lock. False when it did not exist or could
-// not be deleted.
-bool remove(const std::string& path);
+// Deletes the file under the same lock and syncs its folder, so that the
+// deletion survives a power cut before anything that relies on it is written.
+// A file that is not there counts as deleted; a failure says why.
+WriteResult remove(const std::string& path);
 
 // Removes the temporary files that killed writers left in `directory` (only
 // ours, recognised by name, and only those of a file whose lock is free, so no

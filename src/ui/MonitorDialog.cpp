@@ -42,13 +42,17 @@ void MonitorDialog::onInitDialog(WindowId self) {
          {ids::ConnectionName, ids::DeviceType, ids::DeviceName, ids::UnitLength, ids::TimeOnline, ids::ConnectionCost})
         setField(field, kNoConnection);
     fillLists();
-    keeper_.start(); // what a crashed run left counts before the total is read
+    if (env_.withoutMeter.empty())
+        keeper_.start(); // what a crashed run left counts before the total is read
+    else
+        keeper_.standAside();
     loadSettings();
     const bool warningInList = warningIndex_ >= 0 && warningIndex_ < static_cast<int>(kWarnings.size());
     env_.host.setCurSel(self_, ids::WarningList, warningInList ? warningIndex_ : -1);
     showMoney(ids::GrandTotal, grandTotal_);
     env_.host.centerOnWorkArea(self_);
     connected_ = false;
+    if (!env_.withoutMeter.empty()) return showWithoutMeter(); // no poll: nothing is metered
     env_.host.setTimer(self_, ids::PollTimer, ids::PollPeriodMs);
 }
 
@@ -88,6 +92,8 @@ void MonitorDialog::onDestroy() {
     env_.host.killTimer(self_, ids::PollTimer);
     env_.host.killTimer(self_, ids::UnitTimer);
     keeper_.finish();
+    // Nothing could be written, not even the journal: said before the end.
+    if (!keeper_.unsavedAtEnd().empty()) env_.host.inform(0, keeper_.unsavedAtEnd(), "Kosten nicht gespeichert");
 }
 
 void MonitorDialog::readCurrencyText() {

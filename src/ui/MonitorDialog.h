@@ -42,6 +42,9 @@ struct MonitorEnvironment {
     ConnectionLog& log;
     HistoryViewer* history = nullptr;
     const AutostartEntry* autostart = nullptr;
+    // Set when the start could not make sure that it is the only meter: why.
+    // The window then shows the stored total but meters and writes nothing.
+    std::string withoutMeter = {};
 };
 
 // True from the poll tick that opens a connection until the first poll tick
@@ -118,6 +121,7 @@ private:
     void checkpointIfDue();
     SettingsValues standardSettings();
     void tellUser(const std::string& title, const std::string& text);
+    void showWithoutMeter();
     void bringBack();
     void toggleAutostart();
 

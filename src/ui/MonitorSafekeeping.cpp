@@ -49,4 +49,13 @@ void MonitorDialog::tellUser(const std::string& title, const std::string& text) 
     std::fprintf(stderr, "velmora: %s: %s\n", title.c_str(), text.c_str());
 }
 
+// The window of a start that could not make sure it is the only meter: it
+// shows the stored total, but meters nothing and writes nothing (another copy
+// may own the files), and says why.
+void MonitorDialog::showWithoutMeter() {
+    env_.host.enable(self_, ids::CmdReset, false);
+    env_.host.setCaption(self_, "Velmora misst nicht");
+    tellUser("Velmora misst nicht", env_.withoutMeter);
+}
+
 } // namespace velmora

@@ -51,7 +51,8 @@ Takt=$unit
 INI
 }
 
-journal_written() { test -s "$data/velmora/zelvar.journal"; }
+# The journal is made at start; a checkpoint of the open connection is what counts.
+journal_written() { grep -aq '"open"' "$data/velmora/zelvar.journal" 2>/dev/null; }
 
 # A second start while the first meters: it must end at once, with status 0.
 check_second_start() {

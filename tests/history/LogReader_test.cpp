@@ -36,6 +36,27 @@ TEST(LogReader, ReadsBackWhatTheLogWriterWroteWithSecondsAndAmounts) {
     EXPECT_FALSE(read.history.stats.tornTail);
 }
 
+// The log keeps two connections of the same start and end (the hour the
+// clocks go back) under names of their own; both come back, as they were.
+TEST(LogReader, TwoConnectionsOfTheSameSecondsComeBackAsTwoRows) {
+    QTemporaryDir dir;
+    ConnectionLog log(dir.filePath("zelvar.log").toStdString());
+    ASSERT_TRUE(log.write({at(2026, 10, 25, 2, 5, 7), at(2026, 10, 25, 2, 15, 0), "0.36", "10.36"}));
+    ASSERT_TRUE(log.write({at(2026, 10, 25, 2, 5, 7), at(2026, 10, 25, 2, 15, 0), "0.24", "10.60"}));
+
+    const HistoryRead read = readHistory(log.path());
+    ASSERT_TRUE(read.ok);
+    ASSERT_EQ(read.history.rows().size(), 2u);
+    for (const ConnectionRow& row : read.history.rows()) {
+        EXPECT_EQ(row.start, dt(2026, 10, 25, 2, 5, 7));
+        EXPECT_EQ(row.end, dt(2026, 10, 25, 2, 15, 0));
+    }
+    EXPECT_EQ(read.history.rows()[0].costCents, 36);
+    EXPECT_EQ(read.history.rows()[1].costCents, 24);
+    EXPECT_EQ(read.history.rows()[1].totalCents, 1060);
+    EXPECT_EQ(read.history.stats.skippedLines, 0u);
+}
+
 TEST(LogReader, AMissingLogIsEmptyAnUnreadableOneSaysWhy) {
     QTemporaryDir dir;
     const HistoryRead missing = readHistory(dir.filePath("zelvar.log").toStdString());

@@ -5,12 +5,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,7 @@
 #include <QTemporaryDir>
 
 #include "instance/SingleInstance.h"
+#include "support/OtherUser.h"
 
 namespace velmora {
 namespace {
@@ -28,13 +32,18 @@ using namespace std::chrono_literals;
 // A started instance_probe and what it prints.
 class Probe {
 public:
-    Probe(const std::string& folder, const std::string& runtime, const std::string& patienceMs = "3000") {
+    Probe(const std::string& folder, const std::string& runtime, const std::string& patienceMs = "3000",
+          bool asOtherUser = false) {
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0) return;
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(out[1], STDOUT_FILENO);
             ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+            if (asOtherUser && (::setgroups(0, nullptr) != 0 ||
+                                ::setresgid(testing::kOtherUid, testing::kOtherUid, testing::kOtherUid) != 0 ||
+                                ::setresuid(testing::kOtherUid, testing::kOtherUid, testing::kOtherUid) != 0))
+                ::_exit(testing::kCannotRunHere);
             ::execl(INSTANCE_PROBE, INSTANCE_PROBE, folder.c_str(), patienceMs.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
@@ -154,13 +163,171 @@ TEST_F(SingleInstanceTest, AHolderThatDoesNotAnswerStillKeepsTheSecondStartOut) 
     EXPECT_EQ(second.exitStatus(), 0);
 }
 
-// A data folder that cannot be made says nothing of another copy: not being
-// able to meter at all would be worse than the slim chance of two meters.
-TEST_F(SingleInstanceTest, WithoutALockFileTheStartStillMeters) {
-    QFile blocking(QString::fromStdString(folder()));
+// A lock that cannot be opened once let every start meter, so two meters
+// logged the same connection twice. Now only an answering meter decides; with
+// none, the start shows its window without a meter and says why.
+TEST_F(SingleInstanceTest, ALockThatCannotBeOpenedDecidesNothing) {
+    QFile blocking(QString::fromStdString(folder("datei")));
     ASSERT_TRUE(blocking.open(QIODevice::WriteOnly)); // a file where the folder should be
-    Probe first(folder() + "/velmora", runtime());
-    EXPECT_EQ(first.nextLine(), "meter");
+    Probe noFolder(folder("datei") + "/velmora", runtime(), "300");
+    EXPECT_EQ(noFolder.nextLine().rfind("undecided: " + folder("datei") + "/velmora/velmora.lock: ", 0), 0u);
+
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder())));
+    const std::string lock = folder() + "/velmora.lock";
+    std::filesystem::create_symlink(folder() + "/nirgends", lock); // dangling
+    Probe first(folder(), runtime(), "300");
+    const std::string said = first.nextLine();
+    EXPECT_EQ(said.rfind("undecided: " + lock + ": sie ist ein symbolischer Verweis", 0), 0u) << said;
+    EXPECT_NE(said.find("misst deshalb nicht"), std::string::npos) << said;
+    EXPECT_TRUE(std::filesystem::is_symlink(lock)); // left as it is
+}
+
+// A meter runs when its lock is replaced (a start as root left one behind):
+// the next start cannot open the lock, asks, and the meter answers.
+TEST_F(SingleInstanceTest, AMeterThatAnswersKeepsTheNextStartOutWhateverTheLock) {
+    Probe meter(folder(), runtime());
+    ASSERT_EQ(meter.nextLine(), "meter");
+    const std::string lock = folder() + "/velmora.lock";
+    std::filesystem::remove(lock);
+    std::filesystem::create_symlink(folder() + "/nirgends", lock);
+    Probe second(folder(), runtime());
+    EXPECT_EQ(second.nextLine(), "second");
+    EXPECT_EQ(second.exitStatus(), 0);
+    EXPECT_EQ(meter.nextLine(), "forward");
+}
+
+// Root's lock file (0600) in the data folder of a user who is not root.
+TEST_F(SingleInstanceTest, ALockLeftByRootKeepsAUserStartFromMetering) {
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder())));
+    const std::string lock = folder() + "/velmora.lock";
+    { SidecarLock made(folder() + "/velmora", std::chrono::milliseconds(0)); } // root's, 0600
+    ASSERT_TRUE(testing::giveTo(data_.path().toStdString(), testing::kOtherUid));
+    ASSERT_TRUE(testing::giveTo(runtime(), testing::kOtherUid));
+    ASSERT_EQ(::lchown(lock.c_str(), 0, 0), 0);
+    Probe user(folder(), runtime(), "300", true);
+    const std::string said = user.nextLine();
+    if (said.empty() && user.exitStatus() == testing::kCannotRunHere) GTEST_SKIP() << "cannot become another user";
+    EXPECT_EQ(said.rfind("undecided: " + lock + ": keine Berechtigung", 0), 0u) << said;
+}
+
+// The socket goes only where no one else can put a file: the runtime folder
+// or the data folder when they are the user's alone, never a shared one.
+TEST_F(SingleInstanceTest, TheSocketLivesOnlyInAFolderOfOurOwn) {
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder())));
+    QTemporaryDir shared;
+    ASSERT_EQ(::chmod(shared.path().toLocal8Bit().constData(), 01777), 0);
+    const auto socketWith = [&](const QString& runtimeFolder) {
+        if (runtimeFolder.isEmpty())
+            ::unsetenv("XDG_RUNTIME_DIR");
+        else
+            ::setenv("XDG_RUNTIME_DIR", runtimeFolder.toLocal8Bit().constData(), 1);
+        return SingleInstance(folder()).socketPath().toStdString();
+    };
+    EXPECT_EQ(socketWith(runtime_.path()).rfind(runtime() + "/velmora-", 0), 0u);
+    EXPECT_EQ(socketWith(shared.path()), folder() + "/velmora.socket");
+    EXPECT_EQ(socketWith({}), folder() + "/velmora.socket");
+    ASSERT_EQ(::chmod(folder().c_str(), 0777), 0);
+    EXPECT_EQ(socketWith({}), "");
+    EXPECT_EQ(socketWith(shared.path()), "");
+}
+
+// Another user listening where our socket is looked for, answering anyone.
+class Impostor {
+public:
+    explicit Impostor(const std::string& path) {
+        int ready[2];
+        if (::pipe(ready) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            path.copy(address.sun_path, sizeof address.sun_path - 1);
+            if (::setgroups(0, nullptr) != 0 ||
+                ::setresgid(testing::kOtherUid, testing::kOtherUid, testing::kOtherUid) != 0 ||
+                ::setresuid(testing::kOtherUid, testing::kOtherUid, testing::kOtherUid) != 0 ||
+                ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+                ::listen(listener, 8) != 0 || ::chmod(path.c_str(), 0777) != 0 || ::write(ready[1], "r", 1) != 1)
+                ::_exit(1);
+            for (;;) {
+                const int peer = ::accept(listener, nullptr, nullptr);
+                if (peer < 0) continue;
+                char request[64];
+                if (::write(ready[1], "c", 1) != 1) ::_exit(2);
+                if (::read(peer, request, sizeof request) >= 0) (void)::send(peer, "ok\n", 3, MSG_NOSIGNAL);
+                ::close(peer);
+            }
+        }
+        ::close(ready[1]);
+        events_ = ready[0];
+        char first = 0;
+        listening_ = ::read(events_, &first, 1) == 1 && first == 'r';
+    }
+    ~Impostor() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (events_ >= 0) ::close(events_);
+    }
+    bool listening() const { return listening_; }
+    // Whether anyone connected to it.
+    bool wasAsked() {
+        pollfd p{events_, POLLIN, 0};
+        char c = 0;
+        return ::poll(&p, 1, 1000) == 1 && ::read(events_, &c, 1) == 1 && c == 'c';
+    }
+
+private:
+    pid_t pid_ = -1;
+    int events_ = -1;
+    bool listening_ = false;
+};
+
+// Should our socket's folder be one another user can write to after all, an
+// answer from there is still no answer: the start does not take it for our
+// meter and end, it stays undecided.
+TEST_F(SingleInstanceTest, AnAnswerFromAnotherUserIsIgnored) {
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder())));
+    std::filesystem::create_symlink(folder() + "/nirgends", folder() + "/velmora.lock"); // no lock decides
+    const std::string socket = socketOf(folder()).toStdString();
+    ASSERT_EQ(::chmod(runtime().c_str(), 0777), 0);
+    Impostor impostor(socket);
+    if (!impostor.listening()) GTEST_SKIP() << "cannot listen as another user here";
+    ASSERT_EQ(::chmod(runtime().c_str(), 0700), 0);
+    Probe start(folder(), runtime(), "300");
+    EXPECT_EQ(start.nextLine().rfind("undecided: ", 0), 0u);
+    EXPECT_TRUE(impostor.wasAsked()); // it did reach the impostor, and did not believe it
+}
+
+TEST_F(SingleInstanceTest, AMeterDoesNotAnswerAnotherUser) {
+    Probe meter(folder(), runtime());
+    ASSERT_EQ(meter.nextLine(), "meter");
+    const std::string socket = socketOf(folder()).toStdString();
+    ASSERT_EQ(::chmod(runtime().c_str(), 0711), 0);
+    ASSERT_EQ(::chmod(socket.c_str(), 0666), 0);
+    const testing::ChildOutcome asked = testing::runAsOtherUser([&](std::string& report) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        socket.copy(address.sun_path, sizeof address.sun_path - 1);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return 1;
+        // A meter that hangs up at once may do so before the request is out: no answer either.
+        if (::send(fd, "forward\n", 8, MSG_NOSIGNAL) != 8) return errno == EPIPE || errno == ECONNRESET ? 0 : 2;
+        pollfd p{fd, POLLIN, 0};
+        char answer[16];
+        const ssize_t got = ::poll(&p, 1, 2000) == 1 ? ::read(fd, answer, sizeof answer) : -1;
+        report.assign(answer, got > 0 ? static_cast<std::size_t>(got) : 0);
+        return 0;
+    });
+    if (asked.status == testing::kCannotRunHere) GTEST_SKIP() << asked.output;
+    ASSERT_EQ(asked.status, 0) << "the other user could not reach the socket at all";
+    EXPECT_EQ(asked.output, "");
+    EXPECT_EQ(meter.nextLine(300ms), ""); // not brought forward
+    Probe second(folder(), runtime());    // the user's own start still is answered
+    EXPECT_EQ(second.nextLine(), "second");
+    EXPECT_EQ(meter.nextLine(), "forward");
 }
 
 TEST_F(SingleInstanceTest, TheLockIsPrivateAndTheFolderIsMadePrivate) {

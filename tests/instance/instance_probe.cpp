@@ -1,7 +1,8 @@
 // Stands in for the program in the one-meter tests: claims the data folder
 // named by its argument. As the folder's meter it prints "meter" and then
 // "forward" for every second start that asks, until it is signalled; as a
-// second start it prints "second" and ends with status 0.
+// second start it prints "second" and ends with status 0; when it cannot
+// decide it prints "undecided: " and the reason and ends with status 0.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,8 +19,13 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     velmora::SingleInstance instance(argv[1]);
     const std::chrono::milliseconds patience(argc > 2 ? std::atoi(argv[2]) : 3000);
-    if (!instance.claimOrBringForward(patience)) {
+    const velmora::SingleInstance::Claim claim = instance.claim(patience);
+    if (claim == velmora::SingleInstance::Claim::SecondStart) {
         std::printf("second\n");
+        return 0;
+    }
+    if (claim == velmora::SingleInstance::Claim::Undecided) {
+        std::printf("undecided: %s\n", instance.undecidedReason().c_str());
         return 0;
     }
     instance.onComeForward([] {

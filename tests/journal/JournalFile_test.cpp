@@ -4,7 +4,9 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include <QTemporaryDir>
@@ -24,6 +26,11 @@ protected:
 unsigned modeOf(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void corruptByte(const std::string& path, std::streamoff at) {
@@ -57,11 +64,37 @@ TEST_F(JournalFileTest, ATornSlotIsPassedOverForTheStateBeforeIt) {
     ASSERT_TRUE(writer.write("nachher").ok); // slot 1
     corruptByte(path(), JournalFile::kSlotBytes + JournalFile::kHeaderBytes + 3);
     EXPECT_EQ(writer.read(), "vorher");
-    corruptByte(path(), 10); // the other slot's sequence number: nothing intact left
-    EXPECT_EQ(writer.read(), "");
-    // A write after that still counts: the file is a journal again.
+    ASSERT_TRUE(writer.write("neu").ok); // over the torn slot, not over "vorher"
+    EXPECT_EQ(writer.read(), "neu");
+}
+
+// Once nothing is intact the file is damaged, not empty: it is never written
+// over, until it has been set aside under a name that says so.
+TEST_F(JournalFileTest, AFileWithNoIntactSlotIsNeverWrittenOver) {
+    JournalFile writer(path());
+    ASSERT_TRUE(writer.claim());
+    ASSERT_TRUE(writer.write("eins").ok);
+    ASSERT_TRUE(writer.write("zwei").ok);
+    corruptByte(path(), 10);
+    corruptByte(path(), JournalFile::kSlotBytes + 10);
+    const JournalReading reading = writer.inspect();
+    EXPECT_EQ(reading.found, JournalReading::Found::Damaged);
+    EXPECT_EQ(reading.reason, "kein Teil der Datei ist unversehrt");
+    const std::string damaged = fileBytes(path());
+    const WriteResult refused = writer.write("neu");
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(fileBytes(path()), damaged);
+
+    std::string aside;
+    ASSERT_TRUE(writer.setAside("beschaedigt", &aside).ok);
+    EXPECT_EQ(aside.rfind(path() + ".beschaedigt-", 0), 0u) << aside;
+    EXPECT_EQ(fileBytes(aside), damaged);
+    EXPECT_EQ(journalsSetAside(path(), {"beschaedigt"}), std::vector<std::string>{aside});
     ASSERT_TRUE(writer.write("neu").ok);
     EXPECT_EQ(writer.read(), "neu");
+    std::string second;
+    ASSERT_TRUE(writer.setAside("beschaedigt", &second).ok); // the same second: a name of its own
+    EXPECT_NE(second, aside);
 }
 
 TEST_F(JournalFileTest, OnlyOneLiveWriterAndItsFilesArePrivate) {
@@ -103,10 +136,19 @@ TEST_F(JournalFileTest, WritesGoOnWhenTheDiskIsFull) {
         if ((report = testing::fillLeaving(folder, 0)) != "") return 2;
         if (!writer.write("auf voller Platte").ok) return 3;
         if (writer.read() != "auf voller Platte") return 4;
-        JournalFile fresh(folder + "/neu.journal"); // a new journal cannot be made now
+        // A new journal cannot be made now, and none is left half-made.
+        JournalFile fresh(folder + "/neu.journal");
         const WriteResult failed = fresh.claim() ? fresh.write("x") : WriteResult::failed("");
         report = failed.reason;
-        return !failed.ok && failed.reason == "kein Speicherplatz mehr auf dem Datenträger" ? 0 : 5;
+        if (failed.ok || failed.reason != "kein Speicherplatz mehr auf dem Datenträger") return 5;
+        if ((report = testing::fillLeaving(folder, JournalFile::kSlotBytes)) != "") return 6;
+        if (fresh.write("x").ok) return 7; // room for one slot is not room for the file
+        report = "";
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (name != "filler" && name.find(".lock") == std::string::npos && name != "zelvar.journal") report += name;
+        }
+        return report.empty() ? 0 : 8;
     });
     if (outcome.status == testing::kCannotRunHere) GTEST_SKIP() << outcome.output;
     EXPECT_EQ(outcome.status, 0) << outcome.output;

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <functional>
 
 #include "journal/KeeperTestSupport.h"
@@ -135,6 +136,35 @@ TEST(RecordKeeperCrash, AResetIsCarriedOutWholeWhereverTheRunDies) {
     EXPECT_EQ(whole.log, "[Von 9.12.2026 10:00:00 bis 9.12.2026 10:04:00]\n"
                          "Verbindungskosten=0.48\nGesamtkosten bis dato=0.00\n");
     EXPECT_EQ(whole.profile, "[Standard]\nKosten=0.00\nTarifzone=0\nWarnung=0\n");
+}
+
+// A journal set aside by an earlier start (it could not be read then) whose
+// money is booked now: a crash anywhere in between books it once, not twice.
+TEST(RecordKeeperCrash, BookingASetAsideJournalHappensOnceWhereverTheRunDies) {
+    const auto setAsideEarlier = [](KeeperFiles& files) {
+        oldFiles(files);
+        JournalState left;
+        left.open = openSince(9, 10, 7, "0.60", "10.60");
+        left.bookedTotal = "10.00";
+        const std::string written = files.journalPath() + ".geschrieben";
+        JournalFile journal(written);
+        ASSERT_TRUE(journal.claim());
+        ASSERT_TRUE(journal.write(journalText(left)).ok);
+        ASSERT_EQ(::rename(written.c_str(), (files.journalPath() + ".unlesbar-20261209-103000").c_str()), 0);
+        // Another run came between: its connection is in the files already.
+        ASSERT_TRUE(files.log.write(record(9, 12, "0.12", "10.12")).ok);
+        ASSERT_TRUE(files.profile.writeStrings("Standard", settings("10.12")).ok);
+    };
+    const auto start = [](RecordKeeper& keeper, const std::function<void()>& armCrash) {
+        armCrash();
+        keeper.start();
+    };
+    const Outcome whole = expectSameForEveryCrashPoint(setAsideEarlier, start);
+    EXPECT_EQ(whole.log, kOldRecord + "[Von 9.12.2026 12:00:00 bis 9.12.2026 12:30:00]\n"
+                                      "Verbindungskosten=0.12\nGesamtkosten bis dato=10.12\n"
+                                      "[Von 9.12.2026 10:00:00 bis 9.12.2026 10:07:00]\n"
+                                      "Verbindungskosten=0.60\nGesamtkosten bis dato=10.60\n");
+    EXPECT_EQ(whole.profile, "[Standard]\nKosten=10.72\nTarifzone=0\nWarnung=0\n");
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 // What cannot be written stays pending and is told to the user; what the
 // journal holds reaches the files at the next start.
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <QDir>
+#include <QFileInfo>
 
 #include "journal/KeeperTestSupport.h"
 #include "support/PrivateTmpfs.h"
@@ -91,7 +93,11 @@ TEST_F(RecordKeeperTest, WhatIsStillPendingAtTheEndLandsAtTheNextStart) {
     keeper().start();
     EXPECT_NE(files_.logText().find("Gesamtkosten bis dato=0.24"), std::string::npos);
     keeper().finish();
-    EXPECT_FALSE(journalExists()); // nothing left to keep
+    // Nothing left to keep: emptied in place, its space kept for the next run.
+    const JournalReading left = readJournalAt(files_.journalPath());
+    ASSERT_EQ(left.found, JournalReading::Found::State);
+    EXPECT_TRUE(parseJournalText(left.state)->empty());
+    EXPECT_EQ(QFileInfo(QString::fromStdString(files_.journalPath())).size(), 2 * JournalFile::kSlotBytes);
 }
 
 TEST_F(RecordKeeperTest, ACheckpointedConnectionIsLoggedAtTheNextStartAndItsTotalStored) {
@@ -170,6 +176,100 @@ TEST_F(RecordKeeperTest, EndingWithAFullDiskLosesNothing) {
                                 "Verbindungskosten=0.36\nGesamtkosten bis dato=10.36\n")
             return 5;
         return files_.profile.readString("Standard", "Kosten", "") == "10.36" ? 0 : 6;
+    });
+    if (outcome.status == kCannotRunHere) GTEST_SKIP() << outcome.output;
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+}
+
+// Once every clean end deleted the journal, so a run that met a full disk at
+// its first checkpoint had no journal, and a normal end lost its connection.
+TEST_F(RecordKeeperTest, AFullDiskAtTheFirstCheckpointOfALaterRunLosesNothing) {
+    const std::string folder = dir_.path().toStdString();
+    const ChildOutcome outcome = runInPrivateMountNamespace([&](std::string& report) {
+        if ((report = mountTmpfs(folder, 256 * 1024)) != "") return kCannotRunHere;
+        files_.profile.writeString("Standard", "Kosten", "10.00");
+        keeper().start(); // the first run ever: nothing happens in it
+        keeper().finish();
+        crash();
+        if ((report = fillLeaving(folder, 0)) != "") return 1;
+        keeper().start();
+        keeper().checkpoint(openSince(9, 10, 1, "0.12", "10.12"));
+        keeper().connectionEnded(record(9, 10, "0.36", "10.36"), settings("10.36"));
+        keeper().connectionEnded(record(9, 11, "0.12", "10.48"), settings("10.48"));
+        keeper().finish();
+        report = keeper().unsavedAtEnd();
+        if (!report.empty()) return 2;
+        crash();
+        if (!QFile::remove(QString::fromStdString(folder + "/filler"))) return 3;
+        keeper().start();
+        keeper().finish();
+        report = files_.logText() + files_.profileText();
+        if (files_.logText() != "[Von 9.12.2026 10:00:00 bis 9.12.2026 10:30:00]\n"
+                                "Verbindungskosten=0.36\nGesamtkosten bis dato=10.36\n"
+                                "[Von 9.12.2026 11:00:00 bis 9.12.2026 11:30:00]\n"
+                                "Verbindungskosten=0.12\nGesamtkosten bis dato=10.48\n")
+            return 4;
+        return files_.profile.readString("Standard", "Kosten", "") == "10.48" ? 0 : 5;
+    });
+    if (outcome.status == kCannotRunHere) GTEST_SKIP() << outcome.output;
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+}
+
+// The first run ever on a disk with no room at all: nothing can keep the
+// money, so the end says, on stderr and for the window, what was not saved.
+TEST_F(RecordKeeperTest, WhenNothingCanBeWrittenTheEndSaysWhatWasNotSaved) {
+    const std::string folder = dir_.path().toStdString();
+    const ChildOutcome outcome = runInPrivateMountNamespace([&](std::string& report) {
+        if ((report = mountTmpfs(folder, 128 * 1024)) != "") return kCannotRunHere;
+        if ((report = fillLeaving(folder, 0)) != "") return 1;
+        keeper().start();
+        keeper().connectionEnded(record(9, 10, "0.36", "0.36"), settings("0.36"));
+        ::testing::internal::CaptureStderr();
+        keeper().finish();
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        const std::string lost = "Velmora endet, ohne dies speichern zu können: die Verbindung von 9.12.2026 "
+                                 "10:00:00 bis 9.12.2026 10:30:00 (0.36); die Gesamtkosten 0.36. " +
+                                 files_.journalPath() + ": kein Speicherplatz mehr auf dem Datenträger.";
+        report = said;
+        if (keeper().unsavedAtEnd() != lost) return 2;
+        return said == "velmora: Kosten nicht gespeichert: " + lost + "\n" ? 0 : 3;
+    });
+    if (outcome.status == kCannotRunHere) GTEST_SKIP() << outcome.output;
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+}
+
+// A log that cannot be deleted (here a mount point: "busy") once let the
+// zeroed total be written beside the old records. Now the reset waits, told
+// once, with both files as they were, and is done whole once it can be.
+TEST_F(RecordKeeperTest, AResetWhoseLogCannotBeDeletedLeavesBothFilesAsTheyWere) {
+    const std::string folder = dir_.path().toStdString();
+    const ChildOutcome outcome = runInPrivateMountNamespace([&](std::string& report) {
+        if ((report = mountTmpfs(folder, 256 * 1024)) != "") return kCannotRunHere;
+        const std::string log = files_.log.path();
+        if (!files_.log.write(record(8, 9, "3.60", "10.00")) ||
+            !files_.profile.writeStrings("Standard", settings("10.00")))
+            return 1;
+        const std::string oldLog = files_.logText();
+        const std::string oldProfile = files_.profileText();
+        if (::mount(log.c_str(), log.c_str(), nullptr, MS_BIND, nullptr) != 0) return kCannotRunHere;
+        keeper().start();
+        keeper().resetLog(settings("0.00"), std::nullopt);
+        keeper().connectionEnded(record(9, 10, "0.12", "0.12"), settings("0.12"));
+        for (int tick = 0; tick < 3; ++tick) keeper().retry();
+        report = files_.logText() + files_.profileText();
+        if (files_.logText() != oldLog || files_.profileText() != oldProfile) return 2;
+        if (notices_.size() != 1 || notices_[0].title != "Aufzeichnungen nicht gelöscht" ||
+            notices_[0].text.rfind(log + ": die Datei kann nicht gelöscht werden: ", 0) != 0)
+            return 3;
+        if (keeper().pendingSetting("Kosten") != "0.12") return 4; // what the window shows meanwhile
+        if (::umount(log.c_str()) != 0) return 5;
+        keeper().retry();
+        report = files_.logText() + files_.profileText();
+        if (files_.logText() != "[Von 9.12.2026 10:00:00 bis 9.12.2026 10:30:00]\n"
+                                "Verbindungskosten=0.12\nGesamtkosten bis dato=0.12\n")
+            return 6;
+        if (files_.profile.readString("Standard", "Kosten", "") != "0.12") return 7;
+        return notices_.size() == 2 && notices_[1].title == "Aufzeichnungen gelöscht" ? 0 : 8;
     });
     if (outcome.status == kCannotRunHere) GTEST_SKIP() << outcome.output;
     EXPECT_EQ(outcome.status, 0) << outcome.output;

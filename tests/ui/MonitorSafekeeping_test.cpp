@@ -1,6 +1,7 @@
 // Money records through faults: a file that cannot be written, a crash in
 // the middle of a connection, a reset while records are held back.
 #include "EngineFixture.h"
+#include "support/PrivateTmpfs.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -120,7 +121,10 @@ TEST(MonitorSafekeeping, ACrashInTheMiddleOfAConnectionLosesAtMostAMinute) {
     EXPECT_EQ(e.logText(), "[Von 9.12.2026 10:30:00 bis 9.12.2026 10:40:00]\n"
                            "Verbindungskosten=0.84\nGesamtkosten bis dato=10.84\n");
     EXPECT_EQ(e.profile.readString("Standard", "Kosten", ""), "10.84");
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(journalPathBeside(e.log.path()))));
+    // Emptied in place, kept for the next run.
+    const JournalReading left = readJournalAt(journalPathBeside(e.log.path()));
+    ASSERT_EQ(left.found, JournalReading::Found::State);
+    EXPECT_TRUE(parseJournalText(left.state)->empty());
 }
 
 // The user deleted the log: a record held back must not come back later.
@@ -145,6 +149,59 @@ TEST(MonitorSafekeeping, AResetAnsweredYesDropsRecordsHeldBack) {
     }});
     next.runMainDialog();
     EXPECT_FALSE(QFile::exists(QString::fromStdString(e.log.path())));
+}
+
+// A start that could not make sure it is the only meter: the window shows
+// the stored total but meters nothing and writes nothing, and says why.
+TEST(MonitorSafekeeping, AWindowWithoutAMeterMetersAndWritesNothing) {
+    Engine e;
+    e.profile.writeString("Standard", "Kosten", "10.00");
+    const std::string profileBefore = e.profileText();
+    MonitorEnvironment env = e.env;
+    env.withoutMeter = "velmora.lock: keine Berechtigung";
+    MonitorApp app(env);
+    e.source.up("T-Online");
+    e.host.script({[&] {
+        const WindowId main = app.mainWindow()->window();
+        EXPECT_EQ(e.host.text(main, GrandTotal, 20), "10.00");
+        EXPECT_EQ(e.host.caption(main), "Velmora misst nicht");
+        EXPECT_FALSE(e.host.isEnabled(main, CmdReset));
+        ASSERT_EQ(e.host.trayMessages().size(), 1u);
+        EXPECT_EQ(e.host.trayMessages()[0].title, "Velmora misst nicht");
+        EXPECT_EQ(e.host.trayMessages()[0].text, "velmora.lock: keine Berechtigung");
+        e.seconds(200);
+        EXPECT_EQ(e.host.text(main, ConnectionCost, 20), kNoConnection);
+        e.host.pressEscape(main);
+    }});
+    app.runMainDialog();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(e.log.path())));
+    EXPECT_EQ(e.profileText(), profileBefore);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(journalPathBeside(e.log.path()))));
+}
+
+// The first run ever on a disk with no room: at the end nothing can keep the
+// money, so the program says what it could not save before it ends.
+TEST(MonitorSafekeeping, AnEndWithNothingWritableSaysWhatWasNotSaved) {
+    Engine e;
+    const std::string folder = e.dir.path().toStdString();
+    const ChildOutcome outcome = runInPrivateMountNamespace([&](std::string& report) {
+        if ((report = mountTmpfs(folder, 128 * 1024)) != "") return kCannotRunHere;
+        if ((report = fillLeaving(folder, 0)) != "") return 1;
+        ::testing::internal::CaptureStderr();
+        e.run({[&] {
+            connectFor(e, 1 + 90); // 0.24
+            e.host.pressEscape(e.main());
+        }});
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        report = e.host.lastMessageBoxCaption() + "|" + e.host.lastMessageBoxText() + "|" + said;
+        const std::string lost = "die Verbindung von 9.12.2026 10:30:00 bis 9.12.2026 10:31:31 (0.24); "
+                                 "die Gesamtkosten 0.24.";
+        if (e.host.lastMessageBoxCaption() != "Kosten nicht gespeichert") return 2;
+        if (e.host.lastMessageBoxText().find(lost) == std::string::npos) return 3;
+        return said.find("velmora: Kosten nicht gespeichert: ") != std::string::npos ? 0 : 4;
+    });
+    if (outcome.status == kCannotRunHere) GTEST_SKIP() << outcome.output;
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
 }
 
 // A float kept only seven digits: 1234567.89 came back as 1234567.88.
