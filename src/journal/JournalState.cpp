@@ -5,6 +5,8 @@
 #include <QJsonObject>
 #include <QString>
 
+#include "store/SettingsSchema.h"
+
 namespace velmora {
 namespace {
 
@@ -112,11 +114,12 @@ JournalState closedAfterCrash(JournalState state) {
     state.pendingRecords.push_back({open.start, open.checkpoint, open.cost, open.total});
     bool totalSet = false;
     for (auto& [key, value] : state.pendingSettings) {
-        if (key != "Kosten") continue;
+        if (key != settings::kTotalKey) continue;
         value = open.total;
         totalSet = true;
     }
-    if (!totalSet) state.pendingSettings.insert(state.pendingSettings.begin(), {"Kosten", open.total});
+    if (!totalSet)
+        state.pendingSettings.insert(state.pendingSettings.begin(), {std::string(settings::kTotalKey), open.total});
     state.open.reset();
     return state;
 }

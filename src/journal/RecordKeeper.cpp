@@ -1,5 +1,7 @@
 #include "journal/RecordKeeper.h"
 
+#include "store/SettingsSchema.h"
+
 namespace velmora {
 
 std::string journalPathBeside(const std::string& logPath) {
@@ -108,7 +110,7 @@ void RecordKeeper::writePending() {
         step();
     }
     if (!state_.pendingSettings.empty()) {
-        const WriteResult written = profile_.writeStrings(kSettingsSection, state_.pendingSettings);
+        const WriteResult written = profile_.writeStrings(settings::kStandard.name, state_.pendingSettings);
         report(profileEpisode_, written, true);
         if (written) {
             state_.pendingSettings.clear();

@@ -18,8 +18,9 @@ std::string logSectionName(const LocalTime& start, const LocalTime& end) {
 
 WriteResult ConnectionLog::write(const LogRecord& record) {
     SettingsProfile file(path_);
-    return file.writeStrings(logSectionName(record.start, record.end), {{"Verbindungskosten", record.connectionCost},
-                                                                        {"Gesamtkosten bis dato", record.grandTotal}});
+    return file.writeStrings(
+        logSectionName(record.start, record.end),
+        {{std::string(kLogCostKey), record.connectionCost}, {std::string(kLogTotalKey), record.grandTotal}});
 }
 
 bool ConnectionLog::remove() { return profile_file::remove(path_); }

@@ -3,6 +3,7 @@
 // start and end, holding its cost and the grand total as the window showed them.
 
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/Clock.h"
@@ -11,6 +12,9 @@
 namespace velmora {
 
 inline constexpr const char* kLogFileName = "zelvar.log";
+// A record's keys, in the order they are written.
+inline constexpr std::string_view kLogCostKey = "Verbindungskosten";
+inline constexpr std::string_view kLogTotalKey = "Gesamtkosten bis dato";
 
 struct LogRecord {
     LocalTime start;
@@ -27,7 +31,7 @@ class ConnectionLog {
 public:
     explicit ConnectionLog(std::string path) : path_(std::move(path)) {}
     const std::string& path() const { return path_; }
-    // Keys "Verbindungskosten" then "Gesamtkosten bis dato", in one crash-safe,
+    // The cost, then the total, under the keys above, in one crash-safe,
     // locked rewrite. A record of the same name is overwritten in place.
     WriteResult write(const LogRecord& record);
     // Deletes the whole log; false when there was nothing to delete or it failed.
