@@ -11,6 +11,7 @@
 #include "app/MonitorApp.h"
 #include "monitor/ScriptedSource.h"
 #include "platform/InMemoryHost.h"
+#include "store/SettingsSchema.h"
 #include "store/UserTariff.h"
 
 namespace velmora {
@@ -50,7 +51,9 @@ void runPollTicks(benchmark::State& state, int zone, std::size_t paddingBytes = 
         for (int h = 0; h < 24; ++h) tariff.weekdayBands.push_back({h, h + 1, h % 2 ? "90" : "60"});
         saveUserTariff(profile, tariff);
     }
-    profile.writeInt("Standard", "Tarifzone", zone);
+    StandardSettings chosen;
+    chosen.tariffZone = zone;
+    profile.writeStrings(settings::kStandard.name, keyValuesOf(settings::kStandard, chosen));
     if (paddingBytes > 0) appendNotes(profile.path(), paddingBytes);
     source.up("Benchmark");
     MonitorApp app({host, clock, source, facts, profile, log});

@@ -6,7 +6,6 @@
 #include <QTemporaryDir>
 
 #include "journal/RecordKeeper.h"
-#include "store/NumberParse.h"
 
 namespace velmora {
 namespace {
@@ -17,12 +16,10 @@ void BM_JournalCheckpoint(benchmark::State& state) {
     ConnectionLog log(dir.filePath("zelvar.log").toStdString());
     RecordKeeper keeper(log, profile, journalPathBeside(log.path()), [](const std::string&, const std::string&) {});
     keeper.start();
-    OpenConnection open{"Benchmark", localTimeOf(1'765'000'000), 1000, localTimeOf(1'765'000'000), 1000, "0.12",
-                        "10.12"};
-    double cost = 0.12;
+    OpenConnection open{"Benchmark",          localTimeOf(1'765'000'000), 1000, localTimeOf(1'765'000'000), 1000,
+                        Money::fromCents(12), Money::fromCents(1012)};
     for (auto _ : state) {
-        cost += 0.12;
-        open.cost = formatTwoDecimals(cost);
+        open.cost += Money::fromCents(12);
         ++open.checkpointBootSeconds;
         keeper.checkpoint(open);
     }

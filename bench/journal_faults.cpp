@@ -35,6 +35,7 @@
 #include "journal/RecordKeeper.h"
 #include "store/NumberParse.h"
 #include "store/ProfileFile.h"
+#include "store/SettingsSchema.h"
 #include "support/OtherUser.h"
 #include "support/PrivateTmpfs.h"
 
@@ -60,7 +61,7 @@ struct Data {
     SettingsProfile profile;
     std::string journal;
 
-    std::string total() const { return profile.readString(kSettingsSection, "Kosten", "0"); }
+    std::string total() const { return profile.readString(settings::kStandard.name, settings::kTotalKey, "0"); }
     int records() const {
         const std::string text = bytesOf(log.path());
         return static_cast<int>(std::count(text.begin(), text.end(), '['));
@@ -73,7 +74,8 @@ SettingsValues settings(const std::string& total) { return {{"Kosten", total}, {
 void crashedRun(Data& d) {
     RecordKeeper keeper(d.log, d.profile, d.journal, [](const std::string&, const std::string&) {});
     keeper.start();
-    keeper.checkpoint({"Provider", at(9, 10, 0), 1000, at(9, 10, 3), 1180, "0.36", "10.36"});
+    keeper.checkpoint(
+        {"Provider", at(9, 10, 0), 1000, at(9, 10, 3), 1180, Money::fromCents(36), Money::fromCents(1036)});
 }
 
 // A run of one connection of 0.12 on top of the total it finds; what it was
@@ -232,8 +234,8 @@ int fullDiskRuns(const std::string& folder, std::string& report) {
         full.start();
         double total = 0;
         for (int hour = 10; hour < 13; ++hour) {
-            full.checkpoint(
-                {"Provider", at(9, hour, 0), 1000, at(9, hour, 1), 1060, "0.12", formatTwoDecimals(total + 0.12)});
+            full.checkpoint({"Provider", at(9, hour, 0), 1000, at(9, hour, 1), 1060, Money::fromCents(12),
+                             Money::nearest(total + 0.12)});
             total += 0.36;
             full.connectionEnded({at(9, hour, 0), at(9, hour, 30), "0.36", formatTwoDecimals(total)},
                                  settings(formatTwoDecimals(total)));

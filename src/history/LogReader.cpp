@@ -8,13 +8,12 @@
 #include <vector>
 
 #include "history/Money.h"
+#include "store/ConnectionLog.h"
 
 namespace velmora {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-constexpr std::string_view kCostKey = "verbindungskosten";
-constexpr std::string_view kTotalKey = "gesamtkosten bis dato";
 
 std::string_view trimmed(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
@@ -23,13 +22,13 @@ std::string_view trimmed(std::string_view s) {
     return s;
 }
 
+char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
 // Keys compare as the INI layer compares them: ASCII case does not matter.
-bool sameKey(std::string_view key, std::string_view lowerName) {
-    if (key.size() != lowerName.size()) return false;
-    for (std::size_t i = 0; i < key.size(); ++i) {
-        const char c = (key[i] >= 'A' && key[i] <= 'Z') ? static_cast<char>(key[i] - 'A' + 'a') : key[i];
-        if (c != lowerName[i]) return false;
-    }
+bool sameKey(std::string_view key, std::string_view name) {
+    if (key.size() != name.size()) return false;
+    for (std::size_t i = 0; i < key.size(); ++i)
+        if (asciiLower(key[i]) != asciiLower(name[i])) return false;
     return true;
 }
 
@@ -105,8 +104,8 @@ void LogReader::takeLine(std::string_view content, bool terminated) {
 // name. A value on an unterminated last line counts only in the exact form
 // the program writes: "125.4" there may be "125.40" cut short.
 void LogReader::takeEntry(std::string_view key, std::string_view value, bool terminated) {
-    const bool isCost = sameKey(key, kCostKey);
-    const bool isTotal = sameKey(key, kTotalKey);
+    const bool isCost = sameKey(key, kLogCostKey);
+    const bool isTotal = sameKey(key, kLogTotalKey);
     const bool wanted = open_.isConnection && ((isCost && !open_.haveCost) || (isTotal && !open_.haveTotal));
     const std::optional<MoneyText> money = wanted ? parseMoney(value) : std::nullopt;
     if (!terminated && !(money && money->asWritten)) {

@@ -1,11 +1,14 @@
 #pragma once
 // Amounts of money as the log holds them: whole cents, so that sums of many
 // records stay exact. Texts use a point and two decimals, whatever the locale.
+// Names over the program's one money type (money/Money.h), in cents.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "money/Money.h"
 
 namespace velmora {
 
@@ -16,7 +19,7 @@ struct MoneyText {
 
 // "3.60", "-0.12", "7", "12.345" (rounded half away from zero to cents);
 // surrounding blanks and quotes are dropped. nullopt for anything else
-// ("3,60", "3.60 DM", "", more than 15 whole digits).
+// ("3,60", "3.60 DM", "", an amount beyond what Money holds).
 std::optional<MoneyText> parseMoney(std::string_view text);
 
 // "3.60", "-0.12"

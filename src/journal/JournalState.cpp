@@ -5,6 +5,8 @@
 #include <QJsonObject>
 #include <QString>
 
+#include "store/SettingsSchema.h"
+
 namespace velmora {
 namespace {
 
@@ -36,21 +38,29 @@ QJsonObject openObject(const OpenConnection& c) {
             {"startBoot", static_cast<double>(c.startBootSeconds)},
             {"checkpoint", timeArray(c.checkpoint)},
             {"checkpointBoot", static_cast<double>(c.checkpointBootSeconds)},
-            {"cost", qs(c.cost)},
-            {"total", qs(c.total)}};
+            {"cost", qs(c.cost.text())},
+            {"total", qs(c.total.text())}};
+}
+
+std::optional<Money> moneyOf(const QJsonValue& value) {
+    const std::optional<ParsedMoney> parsed = parseMoneyText(value.toString().toStdString());
+    if (!value.isString() || !parsed) return std::nullopt;
+    return parsed->amount;
 }
 
 std::optional<OpenConnection> openOf(const QJsonObject& o) {
     std::optional<LocalTime> start = timeOf(o["start"]);
     std::optional<LocalTime> checkpoint = timeOf(o["checkpoint"]);
-    if (!start || !checkpoint || !o["cost"].isString() || !o["total"].isString()) return std::nullopt;
+    std::optional<Money> cost = moneyOf(o["cost"]);
+    std::optional<Money> total = moneyOf(o["total"]);
+    if (!start || !checkpoint || !cost || !total) return std::nullopt;
     return OpenConnection{o["name"].toString().toStdString(),
                           *start,
                           static_cast<std::uint64_t>(o["startBoot"].toDouble()),
                           *checkpoint,
                           static_cast<std::uint64_t>(o["checkpointBoot"].toDouble()),
-                          o["cost"].toString().toStdString(),
-                          o["total"].toString().toStdString()};
+                          *cost,
+                          *total};
 }
 
 QJsonObject recordObject(const LogRecord& r) {
@@ -125,14 +135,16 @@ bool isNewerJournalText(std::string_view text) {
 JournalState closedAfterCrash(JournalState state) {
     if (!state.open) return state;
     const OpenConnection& open = *state.open;
-    state.pendingRecords.push_back({open.start, open.checkpoint, open.cost, open.total});
+    state.pendingRecords.push_back({open.start, open.checkpoint, open.cost.text(), open.total.text()});
     bool totalSet = false;
     for (auto& [key, value] : state.pendingSettings) {
-        if (key != "Kosten") continue;
-        value = open.total;
+        if (key != settings::kTotalKey) continue;
+        value = open.total.text();
         totalSet = true;
     }
-    if (!totalSet) state.pendingSettings.insert(state.pendingSettings.begin(), {"Kosten", open.total});
+    if (!totalSet)
+        state.pendingSettings.insert(state.pendingSettings.begin(),
+                                     {std::string(settings::kTotalKey), open.total.text()});
     state.open.reset();
     return state;
 }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "money/Money.h"
 #include "platform/Clock.h"
 #include "store/ConnectionLog.h"
 
@@ -20,8 +21,8 @@ struct OpenConnection {
     std::uint64_t startBootSeconds = 0; // boot clock (it counts suspend) at the start
     LocalTime checkpoint;
     std::uint64_t checkpointBootSeconds = 0;
-    std::string cost;  // the connection's charges so far, as the window shows them
-    std::string total; // the grand total, this connection included, as shown
+    Money cost;  // the connection's charges so far
+    Money total; // the grand total, this connection included
     bool operator==(const OpenConnection&) const = default;
 };
 

@@ -12,6 +12,7 @@
 #include "store/DataPaths.h"
 #include "store/NumberParse.h"
 #include "store/ProfileFile.h"
+#include "store/SettingsSchema.h"
 
 namespace velmora {
 namespace {
@@ -21,9 +22,8 @@ constexpr const char* kUnreadableLabel = "unlesbar";
 constexpr const char* kNewerLabel = "neuer";
 constexpr const char* kDamagedLabel = "beschaedigt"; // never readable again: kept for the user only
 
-std::int64_t centsOf(std::string_view text) { return std::llround(parseLeadingDouble(text).value_or(0.0) * 100.0); }
-
-std::string moneyText(std::int64_t cents) { return formatTwoDecimals(static_cast<double>(cents) / 100.0); }
+// An amount as the settings hold it, by its leading number; none is 0.
+std::int64_t centsOf(std::string_view text) { return setting_text::moneyOf(text, Money()).cents(); }
 
 std::optional<std::string> settingOf(const SettingsValues& settings, std::string_view key) {
     for (const auto& [name, value] : settings)
@@ -45,14 +45,14 @@ void setSetting(SettingsValues& settings, const std::string& key, const std::str
 // meant to do is not done this late (it would delete newer records): what was
 // charged after it counts on top of today's total.
 std::int64_t unbookedCents(const JournalState& left) {
-    const std::int64_t open = left.open ? centsOf(left.open->cost) : 0;
+    const std::int64_t open = left.open ? left.open->cost.cents() : 0;
     std::int64_t records = 0;
     for (const LogRecord& record : left.pendingRecords) records += centsOf(record.connectionCost);
-    const std::optional<std::string> pendingTotal = settingOf(left.pendingSettings, "Kosten");
+    const std::optional<std::string> pendingTotal = settingOf(left.pendingSettings, settings::kTotalKey);
     if (left.logResetPending) return records + open;
     if (!left.bookedTotal) return open + (pendingTotal ? records : 0); // a journal of an older version
     const std::int64_t booked = centsOf(*left.bookedTotal);
-    const std::int64_t meant = left.open ? centsOf(left.open->total) : pendingTotal ? centsOf(*pendingTotal) : booked;
+    const std::int64_t meant = left.open ? left.open->total.cents() : pendingTotal ? centsOf(*pendingTotal) : booked;
     return std::max<std::int64_t>(0, meant - booked);
 }
 
@@ -223,7 +223,7 @@ bool RecordKeeper::settle(const std::string& asidePath, const JournalState& left
     const std::int64_t added = unbookedCents(left);
     state_.pendingRecords.insert(state_.pendingRecords.end(), closed.pendingRecords.begin(),
                                  closed.pendingRecords.end());
-    setSetting(state_.pendingSettings, "Kosten", moneyText(centsOf(*current) + added));
+    setSetting(state_.pendingSettings, std::string(settings::kTotalKey), centsText(centsOf(*current) + added));
     state_.settledAside.push_back(fileNameOf(asidePath));
     persist();
     if (journalBehind_) {
@@ -232,7 +232,7 @@ bool RecordKeeper::settle(const std::string& asidePath, const JournalState& left
     }
     removeSettled();
     notify_("Zwischenstand nachgetragen", asidePath + ": " + connectionsText(closed.pendingRecords.size()) +
-                                              " nachgetragen; die Gesamtkosten steigen um " + moneyText(added) + ".");
+                                              " nachgetragen; die Gesamtkosten steigen um " + centsText(added) + ".");
     return true;
 }
 
@@ -256,9 +256,9 @@ void RecordKeeper::removeSettled() {
 // "Kosten" as it stands: held back, or in the settings file; nullopt when the
 // file is there but cannot be read.
 std::optional<std::string> RecordKeeper::readableTotal() const {
-    if (std::optional<std::string> pending = pendingSetting("Kosten")) return pending;
+    if (std::optional<std::string> pending = pendingSetting(settings::kTotalKey)) return pending;
     if (!profile_file::readAll(profile_.path())) return std::nullopt;
-    return profile_.readString(kSettingsSection, "Kosten", "0");
+    return profile_.readString(settings::kStandard.name, settings::kTotalKey, "0");
 }
 
 void RecordKeeper::checkpoint(const OpenConnection& open) {
@@ -346,10 +346,10 @@ void RecordKeeper::writePending() {
         step();
     }
     if (!state_.pendingSettings.empty()) {
-        const WriteResult written = profile_.writeStrings(kSettingsSection, state_.pendingSettings);
+        const WriteResult written = profile_.writeStrings(settings::kStandard.name, state_.pendingSettings);
         report(profileEpisode_, written, true);
         if (written) {
-            if (std::optional<std::string> total = settingOf(state_.pendingSettings, "Kosten"))
+            if (std::optional<std::string> total = settingOf(state_.pendingSettings, settings::kTotalKey))
                 state_.bookedTotal = total;
             state_.pendingSettings.clear();
             changed_ = true;
@@ -395,10 +395,10 @@ std::string RecordKeeper::unsavedText() const {
                         record.connectionCost + ")");
     }
     if (state_.open) {
-        items.push_back("die laufende Verbindung seit " + timeText(state_.open->start) + " (" + state_.open->cost +
-                        ")");
+        items.push_back("die laufende Verbindung seit " + timeText(state_.open->start) + " (" +
+                        state_.open->cost.text() + ")");
     }
-    if (std::optional<std::string> total = settingOf(state_.pendingSettings, "Kosten")) {
+    if (std::optional<std::string> total = settingOf(state_.pendingSettings, settings::kTotalKey)) {
         items.push_back("die Gesamtkosten " + *total);
     } else if (!state_.pendingSettings.empty()) {
         items.push_back("die Einstellungen");

@@ -31,7 +31,6 @@
 namespace velmora {
 
 inline constexpr const char* kJournalFileName = "zelvar.journal";
-inline constexpr const char* kSettingsSection = "Standard";
 
 // The journal lies beside the log.
 std::string journalPathBeside(const std::string& logPath);

@@ -9,8 +9,6 @@
 namespace velmora {
 namespace {
 
-constexpr const char* kCostKey = "Verbindungskosten";
-constexpr const char* kTotalKey = "Gesamtkosten bis dato";
 // Far more connections than can share one second; a bound, not a limit met in use.
 constexpr int kMostSameNamed = 1000;
 
@@ -29,12 +27,12 @@ std::string sectionNameFor(const LogRecord& record, int clash) {
 }
 
 bool holdsAmounts(std::string_view text, const std::string& section, const LogRecord& record) {
-    const auto value = [&](const char* key) {
+    const auto value = [&](std::string_view key) {
         const std::optional<std::string_view> raw = ini::findValue(text, section, key);
         return raw ? std::optional<std::string>(ini::cookedValue(*raw, 4095)) : std::nullopt;
     };
-    return value(kCostKey) == ini::storedValue(record.connectionCost) &&
-           value(kTotalKey) == ini::storedValue(record.grandTotal);
+    return value(kLogCostKey) == ini::storedValue(record.connectionCost) &&
+           value(kLogTotalKey) == ini::storedValue(record.grandTotal);
 }
 
 } // namespace
@@ -44,8 +42,8 @@ std::string logSectionName(const LocalTime& start, const LocalTime& end) {
 }
 
 WriteResult ConnectionLog::write(const LogRecord& record) {
-    const ini::KeyValues values{{kCostKey, ini::storedValue(record.connectionCost)},
-                                {kTotalKey, ini::storedValue(record.grandTotal)}};
+    const ini::KeyValues values{{std::string(kLogCostKey), ini::storedValue(record.connectionCost)},
+                                {std::string(kLogTotalKey), ini::storedValue(record.grandTotal)}};
     bool tooMany = false;
     WriteResult result = profile_file::rewrite(path_, [&](std::string_view text) {
         for (int clash = 0; clash < kMostSameNamed; ++clash) {

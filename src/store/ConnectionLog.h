@@ -3,6 +3,7 @@
 // start and end, holding its cost and the grand total as the window showed them.
 
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/Clock.h"
@@ -11,6 +12,9 @@
 namespace velmora {
 
 inline constexpr const char* kLogFileName = "zelvar.log";
+// A record's keys, in the order they are written.
+inline constexpr std::string_view kLogCostKey = "Verbindungskosten";
+inline constexpr std::string_view kLogTotalKey = "Gesamtkosten bis dato";
 
 struct LogRecord {
     LocalTime start;

@@ -1,5 +1,6 @@
 #include "store/NumberParse.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -76,6 +77,19 @@ bool isBelowOne(std::string_view number, std::size_t mantissaEnd) {
 }
 
 } // namespace
+
+int parseLeadingInt(std::string_view text) {
+    std::size_t pos = text.find_first_not_of(" \t");
+    if (pos == std::string_view::npos) return 0;
+    const bool negative = text[pos] == '-';
+    if (negative || text[pos] == '+') ++pos;
+    const std::int64_t limit =
+        negative ? -static_cast<std::int64_t>(std::numeric_limits<int>::min()) : std::numeric_limits<int>::max();
+    std::int64_t magnitude = 0;
+    for (; pos < text.size() && isDigit(text[pos]); ++pos)
+        magnitude = std::min<std::int64_t>(magnitude * 10 + (text[pos] - '0'), limit);
+    return static_cast<int>(negative ? -magnitude : magnitude);
+}
 
 std::optional<double> parseLeadingDouble(std::string_view text) {
     std::size_t pos = 0;

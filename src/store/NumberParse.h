@@ -9,6 +9,10 @@
 
 namespace velmora {
 
+// An integer as the settings hold it: optional blanks, optional sign, the
+// leading decimal digits, saturated to the int range; 0 when none begin it.
+int parseLeadingInt(std::string_view text);
+
 // Like "%lf" into a double: leading blanks, optional sign, digits with an
 // optional "." and fraction, optional exponent; stops at the first character
 // that does not fit. nullopt when no number begins the text, or it is not

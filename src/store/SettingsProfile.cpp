@@ -1,10 +1,10 @@
 #include "store/SettingsProfile.h"
 
-#include <climits>
 #include <cstdint>
 #include <optional>
 
 #include "store/IniText.h"
+#include "store/NumberParse.h"
 #include "store/ProfileCache.h"
 #include "store/ProfileFile.h"
 
@@ -18,20 +18,6 @@ std::optional<std::string> cookedText(const ini::Index& state, std::string_view 
     std::optional<std::string_view> raw = state.findValue(section, key);
     if (!raw) return std::nullopt;
     return ini::cookedValue(*raw, kMaxValueBytes);
-}
-
-// Optional blanks, optional sign, the leading decimal digits, saturated.
-int leadingInt(std::string_view text) {
-    std::size_t pos = text.find_first_not_of(" \t");
-    if (pos == std::string_view::npos) return 0;
-    bool negative = text[pos] == '-';
-    if (negative || text[pos] == '+') ++pos;
-    const std::int64_t limit = negative ? -static_cast<std::int64_t>(INT_MIN) : INT_MAX;
-    std::int64_t magnitude = 0;
-    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-        magnitude = std::min<std::int64_t>(magnitude * 10 + (text[pos] - '0'), limit);
-    }
-    return static_cast<int>(negative ? -magnitude : magnitude);
 }
 
 } // namespace
@@ -52,13 +38,17 @@ std::uint64_t SettingsProfile::parsesOfFile() const { return cache_->parses(); }
 int SettingsProfile::readInt(std::string_view section, std::string_view key, int defaultValue) const {
     std::optional<std::string> text = cookedText(*state(), section, key);
     if (!text || text->empty()) return defaultValue;
-    return leadingInt(*text);
+    return parseLeadingInt(*text);
 }
 
 std::string SettingsProfile::readString(std::string_view section, std::string_view key,
                                         std::string_view defaultValue) const {
     std::optional<std::string> text = cookedText(*state(), section, key);
     return text ? std::move(*text) : std::string(defaultValue);
+}
+
+std::optional<std::string> SettingsProfile::readText(std::string_view section, std::string_view key) const {
+    return cookedText(*state(), section, key);
 }
 
 WriteResult SettingsProfile::writeInt(std::string_view section, std::string_view key, int value) {

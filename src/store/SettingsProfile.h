@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -53,6 +54,8 @@ public:
     // The key's text (at most 4095 bytes, never a broken UTF-8 sequence), or
     // the default when the file, section or key is missing.
     std::string readString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+    // The key's text as readString gives it; nullopt when the file, section or key is missing.
+    std::optional<std::string> readText(std::string_view section, std::string_view key) const;
 
     // "%d" of the value, written as by writeString.
     WriteResult writeInt(std::string_view section, std::string_view key, int value);

@@ -1,7 +1,7 @@
 #pragma once
 // The user-defined tariff as it is stored in the settings profile: section
 // "Cost-Editor" and one section per band, "W-%i" (weekday list) or "F-%i"
-// (holiday list), numbered densely from 0.
+// (holiday list), numbered densely from 0 (the keys: store/SettingsSchema.h).
 
 #include <array>
 #include <string>
@@ -11,7 +11,7 @@
 
 namespace velmora {
 
-inline constexpr const char* kCostEditorSection = "Cost-Editor";
+extern const char* const kCostEditorSection;
 // Readers walk at most this many bands of a list, whatever count is stored: a
 // hand-edited count in the billions must not hang the reader or exhaust memory.
 inline constexpr int kMaxStoredBands = 1000;

@@ -1,27 +1,25 @@
 #pragma once
-// The meter's arithmetic: fee per unit, the warning table, the displays' formats.
+// The meter's arithmetic: the fee per unit and the warning table.
 
 #include <cstdint>
-#include <string>
 
+#include "money/Money.h"
 #include "store/SettingsProfile.h"
 
 namespace velmora {
 
-inline constexpr double kDefaultFee = 0.12;
+inline constexpr Money kDefaultFee = Money::fromMicros(120'000); // 0.12
 
 // Fee of one unit: 0.12 for the built-in zones; for the user-defined tariff
 // the leading number of "Gebuehr" (read now), 0.12 when it holds none.
-double chargePerUnit(int zone, const SettingsProfile& profile);
+Money chargePerUnit(int zone, const SettingsProfile& profile);
+
+// Entries of the warning list, "kein Warnsignal" first.
+inline constexpr int kWarningCount = 9;
 
 // Minutes after which the warning of a list entry sounds; -1 for "kein
 // Warnsignal" and for an index outside the list (never warns).
 int warningMinutes(int warningIndex);
 bool warningDue(int warningIndex, std::uint32_t elapsedSeconds);
-
-// "hh:mm:ss", hours at least two digits.
-std::string formatElapsed(std::uint32_t elapsedSeconds);
-// "%.2f Sekunden Bereich" of unitLengthMs / 1000.
-std::string formatUnitLength(int unitLengthMs);
 
 } // namespace velmora

@@ -12,6 +12,7 @@ namespace velmora {
 
 // Index of the tariff list's selection; any other value selects no tariff.
 enum TariffZone : int { NoTariff = -1, City = 0, Region50 = 1, Region200 = 2, Fern = 3, UserDefined = 4 };
+inline constexpr int kTariffCount = 5;
 
 struct TimeBand {
     int startHour = 0;

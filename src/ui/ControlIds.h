@@ -43,12 +43,6 @@ inline constexpr int Bis = 1026;
 inline constexpr int Fee = 1027;
 inline constexpr int Von = 1028;
 inline constexpr int DeleteBand = 1030;
-inline constexpr int HolidayUnits = 1031;
-inline constexpr int HolidayEnds = 1032;
-inline constexpr int HolidayStarts = 1033;
-inline constexpr int WeekdayUnits = 1034;
-inline constexpr int WeekdayEnds = 1035;
-inline constexpr int WeekdayStarts = 1036;
 inline constexpr int FeeLabel = 1060;
 inline constexpr int Monday = 1063; // .. Sunday = 1069
 inline constexpr int Sunday = 1069;

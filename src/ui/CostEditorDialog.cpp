@@ -1,7 +1,6 @@
 #include "ui/CostEditorDialog.h"
 
 #include <array>
-#include <charconv>
 #include <cstdio>
 
 #include "platform/Utf8.h"
@@ -27,29 +26,29 @@ std::string noNumberMessage(std::string_view fieldName, std::string_view example
            std::string(example) + ".";
 }
 
-int parseColumnInt(const std::string& text) {
-    int value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
-}
-
-} // namespace
-
-std::string CostEditorDialog::hourText(int hour) {
+// "08:00" for 0..24, "??:??" for any other hour.
+std::string hourText(int hour) {
     if (hour < 0 || hour > kLastHour) return "??:??";
     char buf[8];
     std::snprintf(buf, sizeof buf, "%02d:00", hour);
     return buf;
 }
 
-std::string CostEditorDialog::displayLine(const std::string& startText, const std::string& endText,
-                                          const std::string& unitText) {
+// "Von 08:00 bis 18:00 90 sec"
+std::string displayLine(const std::string& startText, const std::string& endText, const std::string& unitText) {
     return "Von " + startText + " bis " + endText + " " + unitText + " sec";
 }
 
-CostEditorDialog::Columns CostEditorDialog::columnsOf(BandList list) {
-    if (list == BandList::Weekday) return {ids::WeekdayList, ids::WeekdayStarts, ids::WeekdayEnds, ids::WeekdayUnits};
-    return {ids::HolidayList, ids::HolidayStarts, ids::HolidayEnds, ids::HolidayUnits};
+int displayListOf(BandList list) { return list == BandList::Weekday ? ids::WeekdayList : ids::HolidayList; }
+
+} // namespace
+
+const std::vector<TariffBand>& CostEditorDialog::bands(BandList list) const {
+    return list == BandList::Weekday ? tariff_.weekdayBands : tariff_.holidayBands;
+}
+
+std::vector<TariffBand>& CostEditorDialog::bandsOf(BandList list) {
+    return list == BandList::Weekday ? tariff_.weekdayBands : tariff_.holidayBands;
 }
 
 BandList CostEditorDialog::currentList() const {
@@ -60,8 +59,8 @@ void CostEditorDialog::onCommand(int commandId) {
     switch (commandId) {
     case ids::AddBand: addBand(); break;
     case ids::DeleteBand: deleteBand(); break;
-    case ids::HolidayMode: selectHolidayMode(); break;
-    case ids::WeekdayMode: selectWeekdayMode(); break;
+    case ids::HolidayMode:
+    case ids::WeekdayMode: enableListsByMode(); break;
     case IdOk:
         // The editor stays open over a fee without a number or a tariff that
         // could not be written: closing would lose what the user entered.
@@ -87,31 +86,28 @@ void CostEditorDialog::openEditor(WindowId self) {
     host.setCurSel(self_, ids::Takt, kDefaultTaktIndex);
     host.setCurSel(self_, ids::Fee, host.addString(self_, ids::Fee, kDefaultFee));
     loadUserTariff();
-    const std::string fee = env_.profile.readString(kCostEditorSection, "Gebuehr", kDefaultFee);
-    if (fee != kDefaultFee) host.setCurSel(self_, ids::Fee, host.addString(self_, ids::Fee, fee));
+    if (tariff_.unitFee != kDefaultFee)
+        host.setCurSel(self_, ids::Fee, host.addString(self_, ids::Fee, tariff_.unitFee));
     const auto symbol = env_.facts.currencySymbol();
     host.setText(self_, ids::FeeLabel, "Einheit in " + (symbol && !symbol->empty() ? *symbol : "$") + ":");
     // Check boxes Monday..Sunday; a box is ticked exactly when the day is
     // charged by the holiday list (its flag reads 1).
     for (int i = 0; i < 7; ++i)
-        host.setChecked(self_, ids::Monday + i, readHolidayFlag(env_.profile, (i + 1) % 7) == 1);
+        host.setChecked(self_, ids::Monday + i, tariff_.holidayWeekdays[static_cast<std::size_t>(i)]);
 }
 
 // Hand-edited "Takt" texts longer than 9 characters are carried whole.
 void CostEditorDialog::loadUserTariff() {
+    tariff_ = velmora::loadUserTariff(env_.profile);
     for (BandList list : {BandList::Weekday, BandList::Holiday})
-        for (const TariffBand& band : loadBandList(env_.profile, list))
-            appendBand(list, displayLine(hourText(band.startHour), hourText(band.endHour), band.unitLengthText),
-                       std::to_string(band.startHour), std::to_string(band.endHour), band.unitLengthText);
+        for (const TariffBand& band : bands(list))
+            env_.host.addString(self_, displayListOf(list),
+                                displayLine(hourText(band.startHour), hourText(band.endHour), band.unitLengthText));
 }
 
-void CostEditorDialog::appendBand(BandList list, const std::string& line, const std::string& start,
-                                  const std::string& end, const std::string& unit) {
-    const Columns c = columnsOf(list);
-    env_.host.addString(self_, c.display, line);
-    env_.host.addString(self_, c.start, start);
-    env_.host.addString(self_, c.end, end);
-    env_.host.addString(self_, c.unit, unit);
+void CostEditorDialog::appendBand(BandList list, const TariffBand& band, const std::string& line) {
+    env_.host.addString(self_, displayListOf(list), line);
+    bandsOf(list).push_back(band);
 }
 
 // The unit length typed with a decimal comma is stored with a point; a text
@@ -126,35 +122,23 @@ void CostEditorDialog::addBand() {
         host.inform(self_, noNumberMessage("Takt in Sek.", "90 oder 11,5"), kEditorCaption);
         return;
     }
-    appendBand(currentList(), displayLine(von, bis, takt), std::to_string(host.curSel(self_, ids::Von)),
-               std::to_string(host.curSel(self_, ids::Bis)), takt);
+    appendBand(currentList(), {host.curSel(self_, ids::Von), host.curSel(self_, ids::Bis), takt},
+               displayLine(von, bis, takt));
 }
 
 void CostEditorDialog::deleteBand() {
-    const Columns c = columnsOf(currentList());
-    const int index = env_.host.curSel(self_, c.display);
-    if (index < 0) return;
-    for (int column : {c.start, c.end, c.unit, c.display}) env_.host.deleteString(self_, column, index);
-    env_.host.setCurSel(self_, c.display, -1);
+    const BandList list = currentList();
+    const int index = env_.host.curSel(self_, displayListOf(list));
+    if (index < 0 || index >= static_cast<int>(bands(list).size())) return;
+    bandsOf(list).erase(bandsOf(list).begin() + index);
+    env_.host.deleteString(self_, displayListOf(list), index);
+    env_.host.setCurSel(self_, displayListOf(list), -1);
 }
 
 void CostEditorDialog::enableListsByMode() {
     const bool weekday = env_.host.isChecked(self_, ids::WeekdayMode);
     env_.host.enable(self_, ids::WeekdayList, weekday);
     env_.host.enable(self_, ids::HolidayList, !weekday);
-}
-
-void CostEditorDialog::selectHolidayMode() { enableListsByMode(); }
-void CostEditorDialog::selectWeekdayMode() { enableListsByMode(); }
-
-std::vector<TariffBand> CostEditorDialog::bandsOf(BandList list) const {
-    const Columns c = columnsOf(list);
-    std::vector<TariffBand> bands;
-    const int n = env_.host.count(self_, c.display);
-    for (int i = 0; i < n; ++i)
-        bands.push_back({parseColumnInt(env_.host.itemText(self_, c.start, i)),
-                         parseColumnInt(env_.host.itemText(self_, c.end, i)), env_.host.itemText(self_, c.unit, i)});
-    return bands;
 }
 
 std::string CostEditorDialog::typedNumber(int field) const {
@@ -171,13 +155,10 @@ bool CostEditorDialog::feeReadsAsNumber() {
 }
 
 bool CostEditorDialog::saveUserTariff() {
-    UserTariff tariff;
-    tariff.unitFee = typedNumber(ids::Fee);
+    tariff_.unitFee = typedNumber(ids::Fee);
     for (int i = 0; i < 7; ++i)
-        tariff.holidayWeekdays[static_cast<std::size_t>(i)] = env_.host.isChecked(self_, ids::Monday + i);
-    tariff.weekdayBands = bandsOf(BandList::Weekday);
-    tariff.holidayBands = bandsOf(BandList::Holiday);
-    const WriteResult written = velmora::saveUserTariff(env_.profile, tariff);
+        tariff_.holidayWeekdays[static_cast<std::size_t>(i)] = env_.host.isChecked(self_, ids::Monday + i);
+    const WriteResult written = velmora::saveUserTariff(env_.profile, tariff_);
     if (!written)
         env_.host.inform(self_,
                          "Der Tarif konnte nicht gespeichert werden.\n\n" + env_.profile.path() + ": " + written.reason,

@@ -1,12 +1,14 @@
 #pragma once
 // The editor of the user-defined tariff: two band lists (weekdays and
 // holidays), the weekdays that count as holidays, and the fee per unit. The
-// tariff lives in the controls until "&OK" writes it whole.
+// bands being edited are a tariff value that the two lists show; the check
+// boxes and the fee field join it when "&OK" writes the tariff whole.
 
 #include <string>
+#include <vector>
 
 #include "store/UserTariff.h"
-#include "ui/MonitorDialog.h"
+#include "ui/MonitorEnvironment.h"
 
 namespace velmora {
 
@@ -17,37 +19,28 @@ public:
     void onInitDialog(WindowId self) override { openEditor(self); }
     void onCommand(int commandId) override;
 
+    // The bands of a list as the editor holds them now.
+    const std::vector<TariffBand>& bands(BandList list) const;
+
+private:
     void openEditor(WindowId self);
+    void loadUserTariff();
     void addBand();
     void deleteBand();
-    void selectHolidayMode();
-    void selectWeekdayMode();
-    void loadUserTariff();
+    void enableListsByMode();
     // False, after telling the user why, when the tariff could not be written.
     bool saveUserTariff();
 
-    // "Von 08:00 bis 18:00 90 sec"
-    static std::string displayLine(const std::string& startText, const std::string& endText,
-                                   const std::string& unitText);
-    // "08:00" for 0..24, "??:??" for any other hour.
-    static std::string hourText(int hour);
-
-private:
-    struct Columns {
-        int display, start, end, unit;
-    };
-    static Columns columnsOf(BandList list);
+    std::vector<TariffBand>& bandsOf(BandList list);
     BandList currentList() const;
-    void appendBand(BandList list, const std::string& line, const std::string& start, const std::string& end,
-                    const std::string& unit);
-    std::vector<TariffBand> bandsOf(BandList list) const;
+    void appendBand(BandList list, const TariffBand& band, const std::string& line);
     // The field's text as typed, at most 9 characters, with a decimal comma made a point.
     std::string typedNumber(int field) const;
     bool feeReadsAsNumber();
-    void enableListsByMode();
 
     MonitorEnvironment env_;
     WindowId self_ = 0;
+    UserTariff tariff_;
 };
 
 } // namespace velmora

@@ -1,62 +1,23 @@
 #pragma once
-// The main window: shows the dial-up link, meters its charges unit by unit,
-// logs every finished connection and lives in the notification area. It owns
-// all state of the running program; everything happens in its timer and
-// command handlers on the one UI thread.
+// The main window: shows what the meter says (the link, the time online, the
+// unit length, the money, the caption) and hands the meter the timers' ticks
+// and the user's choices; its buttons open the Cost-Editor, the reset's
+// question and the about box; it puts itself away into the notification area
+// and comes back from there. Everything happens in its handlers on the one UI
+// thread.
 
-#include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "autostart/AutostartEntry.h"
-#include "journal/RecordKeeper.h"
-#include "monitor/ConnectionSource.h"
-#include "platform/Clock.h"
-#include "platform/SystemFacts.h"
-#include "platform/WindowHost.h"
-#include "store/ConnectionLog.h"
-#include "store/SettingsProfile.h"
-#include "tariff/Tariff.h"
+#include "meter/Meter.h"
+#include "ui/MonitorEnvironment.h"
+#include "ui/TrayPresenter.h"
 
 namespace velmora {
 
-// The window of what the line cost ("Verlauf"); a Qt window of its own that
-// the application provides, so the tray menu can open it.
-class HistoryViewer {
-public:
-    virtual ~HistoryViewer() = default;
-    // Opens the window, or brings it forward when it is open.
-    virtual void open() = 0;
-};
-
-// What the dialogs work with: the window layer, time, the link source, the
-// machine's facts and the two files; the history window and the autostart
-// entry where the program has them (the tray menu offers what is there).
-struct MonitorEnvironment {
-    WindowHost& host;
-    Clock& clock;
-    ConnectionSource& source;
-    const SystemFacts& facts;
-    SettingsProfile& profile;
-    ConnectionLog& log;
-    HistoryViewer* history = nullptr;
-    const AutostartEntry* autostart = nullptr;
-    // Set when the start could not make sure that it is the only meter: why.
-    // The window then shows the stored total but meters and writes nothing.
-    std::string withoutMeter = {};
-};
-
-// True from the poll tick that opens a connection until the first poll tick
-// without one; one for the process.
-extern bool chargingStarted;
-
-inline constexpr const char* kNoConnection = "Keine Verbindung";
-inline constexpr const char* kNoAddress = "0.0.0.0";
 inline constexpr const char* kProductName = "Velmora";
-inline constexpr const char* kStandardSection = "Standard";
 
-class MonitorDialog : public DialogHandler, public UnitLengthReceiver {
+class MonitorDialog : public DialogHandler {
 public:
     explicit MonitorDialog(MonitorEnvironment env);
 
@@ -71,80 +32,40 @@ public:
     void onTrayMenuOpening(int iconId) override;
     void onTrayMenuChoice(int iconId, int itemId) override;
 
-    // The link and the meter.
-    bool probeConnection();
-    void startConnectionClock();
-    void chargeUnit();
-    void updateChargePeriod();
-    int switchUnitLength(int unitMs) override;
-
-    // Settings and log.
-    void loadSettings();
-    void saveSettings();
-    void writeLogRecord();
-    void resetLog();
-
-    // Notification area and visibility.
-    bool notifyTray(TrayOp op, int iconId, int iconResource, std::string_view tooltip);
-    void addTrayIcon();
-    void removeTrayIcon();
-    void minimizeOrHide();
-    // The tray menu's entries as they stand now.
-    std::vector<TrayMenuItem> trayMenuItems() const;
-
     // State, for the application and for tests.
     WindowId window() const { return self_; }
-    bool connected() const { return connected_; }
+    const MeterState& meterState() const { return meter_.state(); }
     bool hiddenInTray() const { return hiddenInTray_; }
-    bool trayAvailable() const { return trayAvailable_; }
-    int unitLengthMs() const { return unitLengthMs_; }
-    double connectionCost() const { return connectionCost_; }
-    double grandTotal() const { return grandTotal_; }
-    int warningIndex() const { return warningIndex_; }
-    const LocalTime& connectTime() const { return connectTime_; }
+    bool trayAvailable() const { return tray_.available(); }
 
 private:
     void pollTick();
-    void choosePollPace();
     void unitTick();
-    void clearConnection();
-    void showEstablished(const ConnectionList& list, const ConnectionStatus& status);
-    void readCurrencyText();
+    void choosePollPace();
+    void forwardChoices();
+    void showLinkChange(const MeterEvents& events);
+    void showMeter();
+    void showField(int controlId, std::string& shown, const std::string& text);
+    void showSelection(int listId, int index);
     void fillLists();
-    int tariffZone() const;
-    std::string fieldText(int controlId) const;
-    void setField(int controlId, const std::string& text);
-    void showMoney(int controlId, double amount);
-    // Safekeeping of the money records (MonitorSafekeeping.cpp).
-    OpenConnection openConnection() const;
-    void checkpoint();
-    void checkpointIfDue();
-    SettingsValues standardSettings();
-    void tellUser(const std::string& title, const std::string& text);
+    void readCurrencyText();
     void showWithoutMeter();
+    void resetLog();
+    void minimizeOrHide(bool connected);
     void bringBack();
+    bool modalAbove() const;
+    std::vector<TrayAction> trayActions();
     void toggleAutostart();
+    void tellUser(const std::string& title, const std::string& text);
 
     MonitorEnvironment env_;
     WindowId self_ = 0;
-    int windowIcon_ = 0;
-    std::uint64_t connectTickSeconds_ = 0;
-    bool connected_ = false;
-    std::uint64_t connectionHandle_ = 0;
-    std::uint32_t listedCount_ = 0; // links listed at the last probe
-    bool pollQuiet_ =
-        false; // the poll sleeps until the source has news // the source's handle of the link being metered
-    LocalTime connectTime_{};
-    int warningIndex_ = 0;
-    int unitLengthMs_ = 0;
-    double connectionCost_ = 0.0; // money in double: a float drifts by cents within a year
-    double grandTotal_ = 0.0;
-    bool hiddenInTray_ = false;
-    int trayIcon_ = 0;
-    bool trayAvailable_ = false;
+    Meter meter_;
+    TrayPresenter tray_;
+    MeterTexts shown_;          // what the fields show now
+    bool hiddenInTray_ = false; // reachable only through the notification-area icon
+    bool pollQuiet_ = false;    // the poll sleeps until the link source has news
     std::string currencyText_ = "$";
-    RecordKeeper keeper_;
-    std::uint64_t lastCheckpointMs_ = 0;
 };
 
 } // namespace velmora

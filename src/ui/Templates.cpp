@@ -44,13 +44,6 @@ ControlTemplate limitedCombo(int id, int x, int y, int w, int h) {
     return c;
 }
 
-// The band columns that only hold data beside the visible band lists.
-ControlTemplate hiddenColumn(int id, int x, int y, int w, int h) {
-    ControlTemplate c = control(id, K::ListBox, x, y, w, h);
-    c.visible = false;
-    return c;
-}
-
 DialogTemplate buildMainDialog() {
     DialogTemplate t;
     t.id = ids::MainDialog;
@@ -117,12 +110,6 @@ DialogTemplate buildCostEditor() {
         limitedCombo(ids::Fee, 123, 22, 38, 50),
         control(ids::DeleteBand, K::PushButton, 174, 20, 49, 14, "&Löschen"),
         control(ids::HolidayList, K::ListBox, 116, 100, 107, 60),
-        hiddenColumn(ids::WeekdayEnds, 7, 171, 8, 9),
-        hiddenColumn(ids::WeekdayStarts, 17, 170, 8, 9),
-        hiddenColumn(ids::WeekdayUnits, 29, 172, 8, 9),
-        hiddenColumn(ids::HolidayUnits, 170, 170, 9, 9),
-        hiddenColumn(ids::HolidayStarts, 182, 170, 8, 9),
-        hiddenColumn(ids::HolidayEnds, 191, 169, 11, 9),
         control(ids::Monday, K::CheckBox, 9, 48, 40, 10, "Montag"),
         control(ids::Monday + 1, K::CheckBox, 58, 48, 44, 10, "Dienstag"),
         control(ids::Monday + 2, K::CheckBox, 111, 48, 45, 10, "Mittwoch"),

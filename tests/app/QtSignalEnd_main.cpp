@@ -169,7 +169,7 @@ TEST_P(EndingSignal, LogsTheRunningConnectionSavesTheTotalAndRemovesTheIcon) {
     std::string shownCost, shownTotal;
     const bool endedBySignal = program.run([&] {
         program.connectFor90Seconds();
-        ASSERT_TRUE(program.main().connected());
+        ASSERT_TRUE(program.main().meterState().connected);
         ASSERT_NE(program.host.trayIcon(ids::TrayIconId), nullptr);
         shownCost = program.field(ids::ConnectionCost);
         shownTotal = program.field(ids::GrandTotal);

@@ -9,7 +9,8 @@ namespace {
 LocalTime at(int day, int hour, int minute, int second) { return {2026, 12, 3, day, hour, minute, second, 0}; }
 
 OpenConnection openConnection() {
-    return {"T-Online \"Büro\"", at(9, 10, 30, 0), 7000, at(9, 10, 44, 30), 7870, "1.32", "125.40"};
+    return {"T-Online \"Büro\"",   at(9, 10, 30, 0),       7000, at(9, 10, 44, 30), 7870,
+            Money::fromCents(132), Money::fromCents(12540)};
 }
 
 TEST(JournalState, RoundTripsEveryPartAsText) {

@@ -37,8 +37,8 @@ inline OpenConnection openSince(int day, int hour, int minutes, const std::strin
             1000,
             at(day, hour, minutes, 0),
             1000 + static_cast<std::uint64_t>(minutes) * 60,
-            cost,
-            total};
+            parseMoneyText(cost).value().amount,
+            parseMoneyText(total).value().amount};
 }
 
 struct KeeperFiles {

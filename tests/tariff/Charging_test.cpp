@@ -1,24 +1,27 @@
 #include <cstdint>
 #include <string>
 
-#include "store/NumberParse.h"
 #include "tariff/Charging.h"
 #include "tariff/TariffTestSupport.h"
 
 namespace velmora::testing {
 namespace {
 
-double userFeeFor(const std::string& feeLine) {
+Money cents(std::int64_t n) { return Money::fromCents(n); }
+
+Money userFeeFor(const std::string& feeLine) {
     TempProfile temp;
     temp.write("[Cost-Editor]\n" + feeLine + "\n");
     return chargePerUnit(UserDefined, temp.profile());
 }
 
 TEST(ChargePerUnit, UserDefinedFeeIsTheLeadingNumberOfTheStoredText) {
-    EXPECT_EQ(userFeeFor("Gebuehr=0.23"), 0.23);
-    EXPECT_EQ(userFeeFor("Gebuehr=1.5 DM"), 1.5);
-    EXPECT_EQ(userFeeFor("Gebuehr=0,23"), 0.0); // decimal comma: the number stops at 0
-    EXPECT_EQ(userFeeFor("Gebuehr=2e-1"), 0.2);
+    EXPECT_EQ(userFeeFor("Gebuehr=0.23"), cents(23));
+    EXPECT_EQ(userFeeFor("Gebuehr=1.5 DM"), cents(150));
+    EXPECT_EQ(userFeeFor("Gebuehr=0,23"), Money()); // decimal comma: the number stops at 0
+    EXPECT_EQ(userFeeFor("Gebuehr=2e-1"), cents(20));
+    EXPECT_EQ(userFeeFor("Gebuehr=0.0575"), Money::fromMicros(57'500)); // finer than a cent, exact
+    EXPECT_EQ(userFeeFor("Gebuehr=1e300"), userFeeFor("Gebuehr=1e299")) << "saturated, not wrapped";
 }
 
 TEST(ChargePerUnit, FallsBackToTheDefaultWhenNoFeeCanBeRead) {
@@ -32,7 +35,7 @@ TEST(ChargePerUnit, OtherTariffsIgnoreTheStoredFee) {
     TempProfile temp;
     temp.write("[Cost-Editor]\nGebuehr=0.99\n");
     for (int zone : {int{City}, int{Region50}, int{Region200}, int{Fern}, int{NoTariff}, 17}) {
-        EXPECT_EQ(chargePerUnit(zone, temp.profile()), 0.12) << zone;
+        EXPECT_EQ(chargePerUnit(zone, temp.profile()), cents(12)) << zone;
     }
 }
 
@@ -48,25 +51,11 @@ TEST(Warning, SoundsFromTheThresholdOnAndNeverWithoutOne) {
     }
 }
 
-TEST(Display, ElapsedTimeHasTwoDigitFieldsAndWidensPastNinetyNineHours) {
-    EXPECT_EQ(formatElapsed(0), "00:00:00");
-    EXPECT_EQ(formatElapsed(3725), "01:02:05");
-    EXPECT_EQ(formatElapsed(359999), "99:59:59");
-    EXPECT_EQ(formatElapsed(360000), "100:00:00");
-    EXPECT_EQ(formatElapsed(UINT32_MAX), "1193046:28:15");
-}
-
-TEST(Display, UnitLengthInSecondsWithTwoDecimals) {
-    EXPECT_EQ(formatUnitLength(21500), "21.50 Sekunden Bereich");
-    EXPECT_EQ(formatUnitLength(90000), "90.00 Sekunden Bereich");
-    EXPECT_EQ(formatUnitLength(11), "0.01 Sekunden Bereich");
-}
-
 // The meter adds one fee at a time. In single precision (as the meter once did)
-// 1000 units of 0.12 made 120.00109 and 100,000 units were shown as 12009.64; in
-// double precision every sum a user can reach stays exact to the cent.
-double sumOfUnits(double fee, int units) {
-    double total = 0.0;
+// 1000 units of 0.12 made 120.00109 and 100,000 units were shown as 12009.64;
+// in double precision a fee such as 0.0575 still drifts. Money adds exactly.
+Money sumOfUnits(Money fee, int units) {
+    Money total;
     for (int i = 0; i < units; ++i) {
         total += fee;
     }
@@ -74,11 +63,12 @@ double sumOfUnits(double fee, int units) {
 }
 
 TEST(Charging, SumsOfUnitsAreExactToTheCent) {
-    const double fee = chargePerUnit(City, SettingsProfile("/nonexistent/velmora.ini"));
-    EXPECT_NEAR(sumOfUnits(fee, 1000), 120.0, 1e-9);
-    EXPECT_EQ(formatTwoDecimals(sumOfUnits(fee, 100)), "12.00");
-    EXPECT_EQ(formatTwoDecimals(sumOfUnits(fee, 100'000)), "12000.00");
-    EXPECT_EQ(formatTwoDecimals(sumOfUnits(0.23, 1'000'000)), "230000.00");
+    const Money fee = chargePerUnit(City, SettingsProfile("/nonexistent/velmora.ini"));
+    EXPECT_EQ(sumOfUnits(fee, 1000), cents(12000));
+    EXPECT_EQ(sumOfUnits(fee, 100).text(), "12.00");
+    EXPECT_EQ(sumOfUnits(fee, 100'000).text(), "12000.00");
+    EXPECT_EQ(sumOfUnits(cents(23), 1'000'000).text(), "230000.00");
+    EXPECT_EQ(sumOfUnits(Money::fromMicros(57'500), 1'000'000).text(), "57500.00");
 }
 
 } // namespace

@@ -20,8 +20,14 @@ protected:
         for (auto& step : steps) wrapped.push_back([this, step] { step(e.host.topWindow()); });
         e.host.script(std::move(wrapped));
         velmora::CostEditorDialog editor(e.env);
-        return e.host.runModal(costEditorTemplate(), editor, 0);
+        editor_ = &editor;
+        const int result = e.host.runModal(costEditorTemplate(), editor, 0);
+        editor_ = nullptr;
+        return result;
     }
+    // The bands the open editor holds.
+    using Bands = std::vector<TariffBand>;
+    const Bands& bands(BandList list) const { return editor_->bands(list); }
     std::vector<std::string> items(WindowId w, int list) {
         std::vector<std::string> out;
         for (int i = 0; i < e.host.count(w, list); ++i) out.push_back(e.host.itemText(w, list, i));
@@ -29,6 +35,7 @@ protected:
     }
     using Items = std::vector<std::string>;
     Engine e;
+    velmora::CostEditorDialog* editor_ = nullptr;
 };
 
 TEST_F(Editor, OpensOnDefaultsAndAddsTheDefaultBand) {
@@ -46,9 +53,7 @@ TEST_F(Editor, OpensOnDefaultsAndAddsTheDefaultBand) {
         for (int day = Monday; day <= Sunday; ++day) EXPECT_EQ(e.host.isChecked(w, day), day >= Monday + 5) << day;
         e.host.click(w, AddBand);
         EXPECT_EQ(items(w, WeekdayList), Items{"Von 00:00 bis 24:00 240 sec"});
-        EXPECT_EQ(items(w, WeekdayStarts), Items{"0"});
-        EXPECT_EQ(items(w, WeekdayEnds), Items{"24"});
-        EXPECT_EQ(items(w, WeekdayUnits), Items{"240"});
+        EXPECT_EQ(bands(BandList::Weekday), (Bands{{0, 24, "240"}}));
         EXPECT_EQ(e.host.count(w, HolidayList), 0);
         e.host.click(w, IdOk);
     }});
@@ -73,10 +78,11 @@ TEST_F(Editor, TypedTextsAreCutToNineCharactersAndHolidayModeActsOnItsList) {
         e.host.type(w, Takt, "1234567890123");
         e.host.click(w, AddBand);
         EXPECT_EQ(items(w, HolidayList), Items{"Von 08:00 bis 18:00 123456789 sec"});
-        EXPECT_EQ(items(w, HolidayUnits), Items{"123456789"});
+        EXPECT_EQ(bands(BandList::Holiday), (Bands{{8, 18, "123456789"}}));
         e.host.choose(w, HolidayList, 0);
         e.host.click(w, DeleteBand);
         EXPECT_EQ(e.host.count(w, HolidayList), 0);
+        EXPECT_TRUE(bands(BandList::Holiday).empty());
         EXPECT_EQ(e.host.count(w, WeekdayList), 1); // delete acts on the current list only
         e.host.click(w, Monday);
         e.host.type(w, Fee, "0.1500000001");
@@ -128,7 +134,7 @@ TEST_F(Editor, DeletingTheMiddleBandRenumbersAndCancelWritesNothing) {
         e.host.choose(w, WeekdayList, 1);
         e.host.click(w, DeleteBand);
         EXPECT_EQ(e.host.curSel(w, WeekdayList), -1);
-        EXPECT_EQ(items(w, WeekdayUnits), (Items{"240", "150"}));
+        EXPECT_EQ(bands(BandList::Weekday), (Bands{{0, 8, "240"}, {18, 24, "150"}}));
         e.host.click(w, IdOk);
     }});
     EXPECT_EQ(e.profile.readInt("Cost-Editor", "AnzahlWochentag", 0), 2);
@@ -159,7 +165,7 @@ TEST_F(Editor, ADecimalCommaIsStoredAsAPointAndAFieldWithoutANumberIsRefusedByNa
         e.host.type(w, Takt, ",5");
         e.host.click(w, AddBand);
         EXPECT_EQ(items(w, WeekdayList), (Items{"Von 00:00 bis 24:00 11.5 sec", "Von 00:00 bis 24:00 0.5 sec"}));
-        EXPECT_EQ(items(w, WeekdayUnits), (Items{"11.5", "0.5"}));
+        EXPECT_EQ(bands(BandList::Weekday), (Bands{{0, 24, "11.5"}, {0, 24, "0.5"}}));
         EXPECT_EQ(e.host.messageBoxCount(), 0);
 
         e.host.type(w, Takt, "sek");

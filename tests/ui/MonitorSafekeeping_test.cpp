@@ -208,9 +208,10 @@ TEST(MonitorSafekeeping, AnEndWithNothingWritableSaysWhatWasNotSaved) {
 TEST(MonitorSafekeeping, ALargeStoredTotalKeepsItsCents) {
     Engine e;
     e.profile.writeString("Standard", "Kosten", "1234567.89");
+    e.source.up("T-Online");
     e.run({[&] {
         EXPECT_EQ(e.field(GrandTotal), "1234567.89");
-        e.dialog().chargeUnit();
+        e.seconds(1); // the connection's first unit
         EXPECT_EQ(e.field(GrandTotal), "1234568.01");
         e.host.pressEscape(e.main());
     }});

@@ -139,9 +139,11 @@ TEST(MonitorWindow, TrayPressOnAShownWindowCentresAndRaisesItAndTooltipsAreCut) 
         e.host.trayMouse(TrayIconId, MouseLeftDown);
         EXPECT_EQ(e.host.centredCount(w), centred + 1);
         EXPECT_EQ(e.host.foregroundWindow(), w);
-        e.dialog().notifyTray(TrayOp::Add, 77, TrayIconResource, std::string(40, 'a') + std::string(30, 'b'));
+        TrayPresenter other(e.host, 77, TrayIconResource, std::string(40, 'a') + std::string(30, 'b'));
+        EXPECT_TRUE(other.add(w, {}));
         EXPECT_EQ(e.host.trayTooltip(77), std::string(40, 'a') + std::string(23, 'b'));
-        e.dialog().notifyTray(TrayOp::Delete, 77, TrayIconResource, "");
+        other.remove();
+        EXPECT_FALSE(e.host.trayIconPresent(77));
         e.host.pressEscape(w);
     }});
 }
