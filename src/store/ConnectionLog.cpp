@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <vector>
 
 #include "store/ProfileFile.h"
 #include "store/SettingsProfile.h"
@@ -17,9 +18,12 @@ std::string logSectionName(const LocalTime& start, const LocalTime& end) {
 }
 
 WriteResult ConnectionLog::write(const LogRecord& record) {
+    std::vector<std::pair<std::string, std::string>> keys{{"Verbindungskosten", record.connectionCost},
+                                                          {"Gesamtkosten bis dato", record.grandTotal}};
+    if (record.bytesReceived) keys.emplace_back("Empfangen", std::to_string(*record.bytesReceived));
+    if (record.bytesSent) keys.emplace_back("Gesendet", std::to_string(*record.bytesSent));
     SettingsProfile file(path_);
-    return file.writeStrings(logSectionName(record.start, record.end), {{"Verbindungskosten", record.connectionCost},
-                                                                        {"Gesamtkosten bis dato", record.grandTotal}});
+    return file.writeStrings(logSectionName(record.start, record.end), keys);
 }
 
 bool ConnectionLog::remove() { return profile_file::remove(path_); }
