@@ -1,6 +1,7 @@
 #include "history/LogReader.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -15,6 +16,8 @@ namespace {
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kCostKey = "verbindungskosten";
 constexpr std::string_view kTotalKey = "gesamtkosten bis dato";
+constexpr std::string_view kReceivedKey = "empfangen";
+constexpr std::string_view kSentKey = "gesendet";
 
 std::string_view trimmed(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
@@ -31,6 +34,15 @@ bool sameKey(std::string_view key, std::string_view lowerName) {
         if (c != lowerName[i]) return false;
     }
     return true;
+}
+
+// Decimal digits only, as the log writer writes a 64-bit counter.
+std::optional<std::uint64_t> parseByteCount(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || text.front() == '-' || error != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
 }
 
 } // namespace
@@ -105,6 +117,7 @@ void LogReader::takeLine(std::string_view content, bool terminated) {
 // name. A value on an unterminated last line counts only in the exact form
 // the program writes: "125.4" there may be "125.40" cut short.
 void LogReader::takeEntry(std::string_view key, std::string_view value, bool terminated) {
+    if (takeByteCount(key, value, terminated)) return;
     const bool isCost = sameKey(key, kCostKey);
     const bool isTotal = sameKey(key, kTotalKey);
     const bool wanted = open_.isConnection && ((isCost && !open_.haveCost) || (isTotal && !open_.haveTotal));
@@ -119,6 +132,24 @@ void LogReader::takeEntry(std::string_view key, std::string_view value, bool ter
     }
     (isCost ? open_.row.costCents : open_.row.totalCents) = money->cents;
     (isCost ? open_.haveCost : open_.haveTotal) = true;
+}
+
+// The first "Empfangen" and "Gesendet" of a connection's record; a count on a
+// line cut short may have lost digits, so it stays unknown. False for any
+// other key, and for a second count, which is a foreign line.
+bool LogReader::takeByteCount(std::string_view key, std::string_view value, bool terminated) {
+    std::optional<std::uint64_t>* count = sameKey(key, kReceivedKey) ? &open_.row.bytesReceived
+                                          : sameKey(key, kSentKey)   ? &open_.row.bytesSent
+                                                                     : nullptr;
+    if (!open_.isConnection || count == nullptr || count->has_value()) return false;
+    if (!terminated) {
+        open_.torn = true;
+    } else if (const auto parsed = parseByteCount(value)) {
+        *count = parsed;
+    } else {
+        ++open_.foreignKeyLines;
+    }
+    return true;
 }
 
 // A line cut short (only the last can be) never counts; the record it
