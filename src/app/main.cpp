@@ -66,7 +66,7 @@ int runMonitor(int argc, char* argv[]) {
     auto source = velmora::LinuxConnectionSource::forThisMachine();
 
     velmora::HistoryWindowViewer history(
-        {logPath(), facts.currencySymbol().value_or("$"), &clock, velmora::exportFileDialog()});
+        {logPath(), facts.currencySymbol().value_or("$"), 0, velmora::exportFileDialog(), {}});
 
     velmora::MonitorApp app({host, clock, *source, facts, profile, log, &history, &autostart});
     instance.onComeForward([&app] { app.bringMainWindowForward(); });
