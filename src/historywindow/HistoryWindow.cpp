@@ -186,7 +186,10 @@ QWidget* HistoryWindow::buildTable() {
     table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     const int dateWidth = fontMetrics().horizontalAdvance(QStringLiteral("30.12.2026 23:59:59")) + 24;
     const int numberWidth = fontMetrics().horizontalAdvance(QStringLiteral("9999.99 MB")) + 24;
-    for (int column : {HistoryBrowser::Start, HistoryBrowser::End}) table_->setColumnWidth(column, dateWidth);
+    for (int column : {HistoryBrowser::Start, HistoryBrowser::End}) {
+        table_->setColumnWidth(column, dateWidth);
+        table_->horizontalHeader()->setSectionResizeMode(column, QHeaderView::Stretch); // they take what is left
+    }
     for (int column : {HistoryBrowser::Duration, HistoryBrowser::Cost, HistoryBrowser::Received, HistoryBrowser::Sent})
         table_->setColumnWidth(column, numberWidth);
     table_->horizontalHeader()->setSortIndicator(HistoryBrowser::Start, Qt::DescendingOrder);
