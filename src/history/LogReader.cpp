@@ -36,6 +36,14 @@ bool sameKey(std::string_view key, std::string_view lowerName) {
     return true;
 }
 
+// Where the first line ends. A plain loop: string_view::find_first_of asks
+// memchr about its set once per byte, which made it most of a read's time.
+std::size_t lineEnd(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        if (bytes[i] == '\n' || bytes[i] == '\r') return i;
+    return std::string_view::npos;
+}
+
 // Decimal digits only, as the log writer writes a 64-bit counter.
 std::optional<std::uint64_t> parseByteCount(std::string_view text) {
     std::uint64_t value = 0;
@@ -53,7 +61,7 @@ LogReader::LogReader(RowSink sink) : sink_(std::move(sink)) {}
 // ignored like every blank line).
 void LogReader::feed(std::string_view bytes) {
     while (!bytes.empty()) {
-        const std::size_t end = bytes.find_first_of("\r\n");
+        const std::size_t end = lineEnd(bytes);
         if (end == std::string_view::npos) {
             carry_.append(bytes);
             return;

@@ -247,17 +247,7 @@ QWidget* HistoryWindow::buildChart() {
 }
 
 void HistoryWindow::connectParts() {
-    // A year's or month's bar shows that period; a day's bar marks its connections.
-    connect(chart_.bars, &QBarSet::clicked, this, [this](int index) {
-        if (index < 0) return;
-        browser_->activateBar(static_cast<std::size_t>(index));
-        if (browser_->pickedDay() != 0 && browser_->period().month != 0) {
-            markPickedDay();
-            markDayInTable(browser_->period().year * 10000 + browser_->period().month * 100 + browser_->pickedDay());
-        } else {
-            showBrowser();
-        }
-    });
+    connect(chart_.bars, &QBarSet::clicked, this, [this](int index) { barClicked(index); });
     connect(years_, &QComboBox::activated, this, [this] {
         if (browser_->chooseYear(years_->currentData().toInt())) showBrowser();
     });
@@ -274,18 +264,26 @@ void HistoryWindow::connectParts() {
         browser_->sortBy(static_cast<HistoryBrowser::Column>(column), descending);
         model_->refresh();
     };
-    connect(priciestConnections_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        const auto logIndex = item->data(0, kRowRole).toULongLong();
-        const std::size_t at = browser_->tableIndexOf(browser_->history().rows()[logIndex]);
-        if (at == HistoryBrowser::npos) return;
-        table_->selectRow(static_cast<int>(at));
-        table_->scrollTo(model_->index(static_cast<int>(at), 0), QAbstractItemView::PositionAtCenter);
-    });
+    connect(priciestConnections_, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* item) { markConnectionInTable(item->data(0, kRowRole).toULongLong()); });
     connect(priciestDays_, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item) { markDayInTable(item->data(0, kRowRole).toInt()); });
     connect(export_, &QPushButton::clicked, this, [this] { exportShown(); });
     connect(close_, &QPushButton::clicked, this, &QWidget::close);
     connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this, &QWidget::close);
+}
+
+// A year's or month's bar shows that period; a day's bar marks its connections.
+void HistoryWindow::barClicked(int index) {
+    if (index < 0) return;
+    browser_->activateBar(static_cast<std::size_t>(index));
+    const Period period = browser_->period();
+    if (browser_->pickedDay() == 0 || period.month == 0) {
+        showBrowser();
+        return;
+    }
+    markPickedDay();
+    markDayInTable((period.year * 100 + period.month) * 100 + browser_->pickedDay());
 }
 
 void HistoryWindow::reload() {
@@ -345,6 +343,14 @@ void HistoryWindow::showChart() {
 void HistoryWindow::markPickedDay() {
     chart_.bars->deselectAllBars();
     if (browser_->pickedDay() > 0) chart_.bars->selectBar(browser_->pickedDay() - 1);
+}
+
+void HistoryWindow::markConnectionInTable(std::size_t logIndex) {
+    if (logIndex >= browser_->history().rows().size()) return;
+    const std::size_t at = browser_->tableIndexOf(browser_->history().rows()[logIndex]);
+    if (at == HistoryBrowser::npos) return;
+    table_->selectRow(static_cast<int>(at));
+    table_->scrollTo(model_->index(static_cast<int>(at), 0), QAbstractItemView::PositionAtCenter);
 }
 
 void HistoryWindow::markDayInTable(int dayKey) {

@@ -75,6 +75,8 @@ private:
     void showChart();
     void showPriciest();
     void markPickedDay();
+    void barClicked(int index);
+    void markConnectionInTable(std::size_t logIndex);
     void markDayInTable(int dayKey);
     void applyPalette();
     void exportShown();
