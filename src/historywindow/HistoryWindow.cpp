@@ -114,7 +114,12 @@ HistoryWindow::HistoryWindow(HistoryWindowSetup setup, QWidget* parent)
         qt(setup_.logPath), [this] { reload(); }, this);
 }
 
-HistoryWindow::~HistoryWindow() = default;
+// The table and its model read the browser, a member, which goes before the
+// widget's children would: they go first.
+HistoryWindow::~HistoryWindow() {
+    delete table_;
+    delete model_;
+}
 
 void HistoryWindow::buildWindow() {
     totals_ = named(new QLabel(this), "summe");
