@@ -3,9 +3,12 @@
 // and the first window whose title becomes "Keine Verbindung". Watching events
 // instead of polling the title keeps the measurement from competing with the
 // program for the processor. The program is ended with SIGTERM afterwards.
+// With --mapped-only it watches for the mapped window alone (any program),
+// and with --rss-after-ms it also reads the program's resident memory
+// (VmRSS, kB) that long after the window was mapped, before ending it.
 //
-//   start_latency [--timeout-ms N] <program> [args...]
-//   prints: mapped_ms=<ms> first_poll_ms=<ms>
+//   start_latency [--timeout-ms N] [--mapped-only] [--rss-after-ms N] <program> [args...]
+//   prints: mapped_ms=<ms> first_poll_ms=<ms> [rss_kb=<kB>]
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -78,10 +81,10 @@ struct Timings {
     std::optional<double> firstPollMs;
 };
 
-Timings watch(Display* display, double startMs, double deadlineMs) {
+Timings watch(Display* display, double startMs, double deadlineMs, bool mappedOnly) {
     Timings timings;
     XEvent event;
-    while (!timings.firstPollMs && nextEvent(display, event, deadlineMs)) {
+    while (!timings.firstPollMs && !(mappedOnly && timings.mappedMs) && nextEvent(display, event, deadlineMs)) {
         const double at = monotonicMs() - startMs;
         if (event.type == CreateNotify) {
             XSelectInput(display, event.xcreatewindow.window, PropertyChangeMask);
@@ -94,17 +97,40 @@ Timings watch(Display* display, double startMs, double deadlineMs) {
     return timings;
 }
 
+// VmRSS of the process in kB, 0 when it cannot be read.
+long residentKb(pid_t pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/status";
+    std::FILE* status = std::fopen(path.c_str(), "r");
+    if (status == nullptr) return 0;
+    char line[256];
+    long kb = 0;
+    while (std::fgets(line, sizeof line, status) != nullptr)
+        if (std::sscanf(line, "VmRSS: %ld kB", &kb) == 1) break;
+    std::fclose(status);
+    return kb;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     int first = 1;
     double timeoutMs = 10000;
-    if (argc > 2 && std::strcmp(argv[1], "--timeout-ms") == 0) {
-        timeoutMs = std::atof(argv[2]);
-        first = 3;
+    bool mappedOnly = false;
+    long rssAfterMs = -1;
+    for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
+        if (std::strcmp(argv[first], "--mapped-only") == 0) {
+            mappedOnly = true;
+        } else if (std::strcmp(argv[first], "--timeout-ms") == 0 && first + 1 < argc) {
+            timeoutMs = std::atof(argv[++first]);
+        } else if (std::strcmp(argv[first], "--rss-after-ms") == 0 && first + 1 < argc) {
+            rssAfterMs = std::atol(argv[++first]);
+        } else {
+            break;
+        }
     }
     if (first >= argc) {
-        std::fprintf(stderr, "usage: %s [--timeout-ms N] <program> [args...]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--timeout-ms N] [--mapped-only] [--rss-after-ms N] <program> [args...]\n",
+                     argv[0]);
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -117,15 +143,20 @@ int main(int argc, char* argv[]) {
 
     const double startMs = monotonicMs();
     const pid_t pid = launch(argv + first);
-    const Timings timings = watch(display, startMs, startMs + timeoutMs);
+    const Timings timings = watch(display, startMs, startMs + timeoutMs, mappedOnly);
+    if (rssAfterMs >= 0) usleep(static_cast<useconds_t>(rssAfterMs) * 1000);
+    const long rssKb = rssAfterMs >= 0 ? residentKb(pid) : 0;
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
     XCloseDisplay(display);
 
-    if (!timings.mappedMs || !timings.firstPollMs) {
-        std::fprintf(stderr, "%s: no window titled \"%s\" within %.0f ms\n", argv[0], kIdleTitle, timeoutMs);
+    if (!timings.mappedMs || (!mappedOnly && !timings.firstPollMs)) {
+        std::fprintf(stderr, "%s: no window %s within %.0f ms\n", argv[0],
+                     mappedOnly ? "mapped" : "titled \"Keine Verbindung\"", timeoutMs);
         return 1;
     }
-    std::printf("mapped_ms=%.1f first_poll_ms=%.1f\n", *timings.mappedMs, *timings.firstPollMs);
+    std::printf("mapped_ms=%.1f first_poll_ms=%.1f", *timings.mappedMs, timings.firstPollMs.value_or(0.0));
+    if (rssAfterMs >= 0) std::printf(" rss_kb=%ld", rssKb);
+    std::printf("\n");
     return 0;
 }

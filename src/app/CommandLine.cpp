@@ -23,7 +23,11 @@ struct Options {
     QCommandLineOption csv{"csv", "Schreibt jede Verbindung als CSV in DATEI (\"-\": Standardausgabe).", "DATEI"};
     QCommandLineOption month{"monat", "Nur die Verbindungen dieses Monats (zu --report oder --csv).", "JJJJ-MM"};
     QCommandLineOption year{"jahr", "Nur die Verbindungen dieses Jahres (zu --report oder --csv).", "JJJJ"};
-    std::vector<const QCommandLineOption*> all() const { return {&help, &version, &report, &csv, &month, &year}; }
+    QCommandLineOption json{"json", "Gibt den Bericht als JSON aus (zu --report)."};
+    QCommandLineOption semicolon{"semikolon", "Schreibt die CSV mit \";\" und Dezimalkomma (zu --csv)."};
+    std::vector<const QCommandLineOption*> all() const {
+        return {&help, &version, &report, &csv, &month, &year, &json, &semicolon};
+    }
 };
 
 // Qt's own options, which QGuiApplication and QApplication take out of the
@@ -129,8 +133,12 @@ Invocation interpret(const QCommandLineParser& parser, const Options& o) {
     const bool filtered = parser.isSet(o.month) || parser.isSet(o.year);
     if (filtered && !parser.isSet(o.report) && !parser.isSet(o.csv))
         return mistake("--monat und --jahr gelten nur zu --report oder --csv");
+    if (parser.isSet(o.json) && !parser.isSet(o.report)) return mistake("--json gilt nur zu --report");
+    if (parser.isSet(o.semicolon) && !parser.isSet(o.csv)) return mistake("--semikolon gilt nur zu --csv");
     Invocation result;
     if (!readPeriod(parser, o, result)) return result;
+    result.json = parser.isSet(o.json);
+    result.csvStyle = parser.isSet(o.semicolon) ? CsvStyle::Semicolon : CsvStyle::Comma;
     if (parser.isSet(o.report)) result.command = Command::Report;
     if (parser.isSet(o.csv)) {
         result.command = Command::Csv;
@@ -145,6 +153,12 @@ void noteSkipped(const LogReadStats& stats, std::ostream& err) {
         err << "velmora: Hinweis: " << stats.skippedLines
             << " Zeile(n) des Protokolls gehören zu keiner Verbindung und wurden übergangen\n";
     if (stats.tornTail) err << "velmora: Hinweis: der letzte Eintrag des Protokolls ist unvollständig und fehlt\n";
+}
+
+void noteUncounted(const Totals& totals, std::ostream& err) {
+    if (totals.bytesPartial())
+        err << "velmora: Hinweis: * nicht jede Verbindung hat gezählte Daten (ältere Einträge ohne Empfangen und "
+               "Gesendet); gezeigt ist die Summe der gezählten\n";
 }
 
 int writeCsv(const std::string& target, const std::string& text, std::ostream& out, std::ostream& err) {
@@ -187,7 +201,7 @@ std::string helpText() {
     }
     return text + "\nGelesen wird das Verbindungsprotokoll zelvar.log in $XDG_DATA_HOME/velmora\n"
                   "(meist ~/.local/share/velmora). Zeiten stehen in Ortszeit, Beträge mit Punkt\n"
-                  "und zwei Nachkommastellen.\n"
+                  "und zwei Nachkommastellen (mit --semikolon Komma), Daten in MB (1.000.000 Byte).\n"
                   "Rückgabewert: 0 bei Erfolg, 1 wenn das Protokoll, die Ausgabedatei oder die\n"
                   "Anzeige nicht zugänglich ist, 2 bei einem falschen Aufruf.\n";
 }
@@ -207,9 +221,16 @@ int runCommand(const Invocation& invocation, const CommandInputs& inputs, std::o
         return kExitFailed;
     }
     noteSkipped(read.history.stats, err);
+    const History& history = read.history;
     if (invocation.command == Command::Csv)
-        return writeCsv(invocation.csvTarget, csvText(read.history.rowsOf(invocation.period)), out, err);
-    out << monthlyReport(read.history, invocation.period, inputs.currency) << std::flush;
+        return writeCsv(invocation.csvTarget, csvText(history.rowsOf(invocation.period), invocation.csvStyle), out,
+                        err);
+    if (invocation.json) {
+        out << jsonReport(history, invocation.period, inputs.currency) << std::flush;
+    } else {
+        noteUncounted(history.totalsOf(invocation.period), err);
+        out << monthlyReport(history, invocation.period, inputs.currency) << std::flush;
+    }
     return out ? kExitOk : kExitFailed;
 }
 

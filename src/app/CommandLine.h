@@ -1,12 +1,14 @@
 #pragma once
 // The program's command line. Without options the program is the monitor;
-// --help, --version, --report and --csv print, need no display and end.
+// --help, --version, --report (also as JSON) and --csv print, need no display
+// and end.
 
 #include <iosfwd>
 #include <string>
 
 #include <QStringList>
 
+#include "history/Export.h"
 #include "history/History.h"
 
 namespace velmora {
@@ -15,9 +17,11 @@ enum class Command { Monitor, Help, Version, Report, Csv, Mistake };
 
 struct Invocation {
     Command command = Command::Monitor;
-    Period period;         // --monat JJJJ-MM or --jahr JJJJ
-    std::string csvTarget; // --csv: a file, or "-" for standard output
-    std::string mistake;   // Command::Mistake: what was wrong, one line in German
+    Period period;                       // --monat JJJJ-MM or --jahr JJJJ
+    std::string csvTarget;               // --csv: a file, or "-" for standard output
+    CsvStyle csvStyle = CsvStyle::Comma; // --semikolon
+    bool json = false;                   // --report --json
+    std::string mistake;                 // Command::Mistake: what was wrong, one line in German
 };
 
 // Exit statuses.

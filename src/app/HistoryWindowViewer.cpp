@@ -1,19 +1,47 @@
 #include "app/HistoryWindowViewer.h"
 
-#include "qthost/Icons.h"
-#include "ui/ControlIds.h"
+#include <iostream>
+
+#include <QFileInfo>
 
 namespace velmora {
+namespace {
+constexpr int kStartMs = 5000;
+constexpr int kCloseMs = 2000;
+constexpr const char* kProgramName = "velmora-verlauf";
+} // namespace
+
+HistoryWindowViewer::~HistoryWindowViewer() {
+    if (!windowRunning()) return;
+    process_->closeWriteChannel();
+    if (!process_->waitForFinished(kCloseMs)) {
+        process_->kill();
+        process_->waitForFinished(kCloseMs);
+    }
+}
+
+bool HistoryWindowViewer::windowRunning() const { return process_ && process_->state() == QProcess::Running; }
 
 void HistoryWindowViewer::open() {
-    if (!window_) {
-        window_ = new HistoryWindow(setup_);
-        window_->setAttribute(Qt::WA_DeleteOnClose);
-        window_->setWindowIcon(iconForResource(ids::ProgramIcon));
+    if (windowRunning()) {
+        process_->write(kShowWindowLine);
+        return;
     }
-    window_->showNormal();
-    window_->raise();
-    window_->activateWindow();
+    process_ = std::make_unique<QProcess>();
+    process_->setProgram(program_.path);
+    process_->setArguments(program_.arguments);
+    process_->setProcessChannelMode(QProcess::ForwardedChannels); // its messages go where the meter's go
+    process_->start();
+    if (process_->waitForStarted(kStartMs)) return;
+    std::cerr << "velmora: der Verlauf kann nicht geöffnet werden: " << program_.path.toStdString() << ": "
+              << process_->errorString().toStdString() << "\n";
+    process_.reset();
+}
+
+QString historyProgramPath(const QString& meterDirectory) {
+    const QString beside = meterDirectory + "/" + kProgramName;
+    if (QFileInfo(beside).isExecutable()) return beside;
+    return QFileInfo(meterDirectory + "/" + VELMORA_HISTORY_PROGRAM).absoluteFilePath();
 }
 
 } // namespace velmora

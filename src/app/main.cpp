@@ -1,9 +1,12 @@
 // The program: without options the main window on Qt, watching this machine's
 // dial-up links; with options a command that prints and ends (app/CommandLine.h).
+#include <malloc.h>
+
 #include <csignal>
 #include <iostream>
 
 #include <QApplication>
+#include <QTimer>
 
 #include "app/CommandLine.h"
 #include "app/Display.h"
@@ -19,6 +22,8 @@
 #include "store/ProfileFile.h"
 
 namespace {
+
+constexpr int kTrimAfterStartMs = 2000;
 
 QStringList argumentsOf(int argc, char* argv[]) {
     QStringList arguments;
@@ -68,8 +73,9 @@ int runMonitor(int argc, char* argv[]) {
     velmora::LinuxSystemFacts facts;
     auto source = velmora::LinuxConnectionSource::forThisMachine();
 
-    velmora::HistoryWindowViewer history(
-        {logPath(), facts.currencySymbol().value_or("$"), &clock, velmora::exportFileDialog()});
+    velmora::HistoryWindowViewer history({velmora::historyProgramPath(QCoreApplication::applicationDirPath()),
+                                          {"--protokoll", QString::fromStdString(logPath()), "--waehrung",
+                                           QString::fromStdString(facts.currencySymbol().value_or("$"))}});
 
     // Without the lock and without an answer the window shows but does not meter.
     velmora::MonitorApp app(
@@ -82,6 +88,9 @@ int runMonitor(int argc, char* argv[]) {
     };
     velmora::SignalBridge signalsFromOutside({SIGTERM, SIGINT, SIGHUP}, [&endAsEscape](int) { endAsEscape(); });
     velmora::QuitRequestBridge quitRequests(endAsEscape);
+    // Start-up leaves freed memory inside the heap (font configuration,
+    // the first reads); the meter idles for hours, so it goes back to the system.
+    QTimer::singleShot(kTrimAfterStartMs, [] { malloc_trim(0); });
     app.runMainDialog();
     return velmora::kExitOk;
 }

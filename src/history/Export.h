@@ -1,7 +1,8 @@
 #pragma once
-// The two ways the history leaves the program: one CSV row per connection, and
-// a table of the cost per month.
+// The ways the history leaves the program: one CSV row per connection, and a
+// report of the sums per period, as a table or as JSON.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,14 +12,39 @@
 
 namespace velmora {
 
-// RFC 4180 in UTF-8, CRLF line ends, the header "start,end,seconds,cost,total";
-// times as ISO 8601 local time ("2026-12-09T17:59:51"), money with a point and
-// two decimals. No field can hold a comma, quote or line break, so none is quoted.
-std::string csvText(const std::vector<ConnectionRow>& rows);
+// Comma: RFC 4180, money with a decimal point. Semicolon: ";" between fields
+// and decimal commas, as German spreadsheets read CSV. The rows are the same.
+enum class CsvStyle { Comma, Semicolon };
 
-// One line per month of the period that has connections (Monat, Verbindungen,
-// Onlinezeit h:mm:ss, Kosten with the currency symbol), then the total line.
+// UTF-8, CRLF line ends, the header "start,end,seconds,cost,total,received,sent";
+// times as ISO 8601 local time ("2026-12-09T17:59:51"), money with two
+// decimals, bytes as integers (empty where the record has none). No field can
+// hold a separator, quote or line break, so none is quoted.
+std::string csvText(const std::vector<ConnectionRow>& rows, CsvStyle style = CsvStyle::Comma);
+
+// One period of a report and its sums; the key names it ("2026-12").
+struct ReportPeriod {
+    std::string key;
+    Totals totals;
+};
+
+// The periods of a report within `period` that have connections, oldest
+// first: calendar months. Both report forms take their periods from here, so
+// a report by billing period needs only a different grouping here.
+std::vector<ReportPeriod> reportPeriods(const History& history, Period period);
+
+// One line per period (Monat, Verbindungen, Onlinezeit h:mm:ss, Kosten with
+// the currency symbol, Daten in MB), then the total line. Data that only some
+// connections of a line counted is marked with a "*".
 std::string monthlyReport(const History& history, Period period, std::string_view currency);
+
+// The same as one JSON object: {"currency", "periods": [{"key", "connections",
+// "seconds", "cost", "received", "sent", "bytes_complete"}...], "sum": {...}};
+// "received" and "sent" are null where no connection counted them.
+std::string jsonReport(const History& history, Period period, std::string_view currency);
+
+// Bytes in MB (1,000,000 bytes) with one decimal: "48.2".
+std::string megabytesText(std::uint64_t bytes);
 
 // Replaces the file at path with text, crash-safely (a sibling temporary,
 // flushed, renamed over it); where no temporary can be made beside it (a

@@ -1,11 +1,28 @@
 #include "history/History.h"
 
+#include <limits>
+
 namespace velmora {
+
+namespace {
+// Nothing real comes near 2^64 bytes; a hand-edited log may.
+std::uint64_t saturatingSum(std::uint64_t a, std::uint64_t b) {
+    return a > std::numeric_limits<std::uint64_t>::max() - b ? std::numeric_limits<std::uint64_t>::max() : a + b;
+}
+} // namespace
 
 void Totals::add(const ConnectionRow& row) {
     ++connections;
     seconds += row.seconds;
     costCents += row.costCents;
+    if (row.bytesReceived) {
+        bytesReceived = saturatingSum(bytesReceived, *row.bytesReceived);
+        ++withReceived;
+    }
+    if (row.bytesSent) {
+        bytesSent = saturatingSum(bytesSent, *row.bytesSent);
+        ++withSent;
+    }
 }
 
 void History::add(const ConnectionRow& row) {

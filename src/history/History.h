@@ -16,7 +16,15 @@ struct Totals {
     std::size_t connections = 0;
     std::int64_t seconds = 0;
     std::int64_t costCents = 0;
+    // Bytes of the connections whose records have them, and how many those are.
+    std::uint64_t bytesReceived = 0;
+    std::uint64_t bytesSent = 0;
+    std::size_t withReceived = 0;
+    std::size_t withSent = 0;
     void add(const ConnectionRow& row);
+    bool bytesKnown() const { return withReceived > 0 || withSent > 0; }
+    // Some connections of the period were not counted.
+    bool bytesPartial() const { return bytesKnown() && (withReceived < connections || withSent < connections); }
     bool operator==(const Totals&) const = default;
 };
 

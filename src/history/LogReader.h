@@ -5,7 +5,11 @@
 //   [Von 9.12.2026 17:59:51 bis 9.12.2026 18:10:00]
 //   Verbindungskosten=3.60
 //   Gesamtkosten bis dato=125.40
+//   Empfangen=48213504
+//   Gesendet=1630208
 //
+// The byte counts came later and may be missing (older records, links whose
+// counters could not be read): a record without them reads as unknown.
 // Streaming (bytes in any chunks, one row out per record) and tolerant: lines
 // that belong to no such record (foreign sections, hand edits, records missing
 // an amount) are skipped and counted, never fatal. A last record cut short, as
@@ -14,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,9 +31,11 @@ namespace velmora {
 struct ConnectionRow {
     LogDateTime start;
     LogDateTime end;
-    std::int64_t seconds = 0;    // real time between start and end, across clock changes
-    std::int64_t costCents = 0;  // "Verbindungskosten"
-    std::int64_t totalCents = 0; // "Gesamtkosten bis dato", the running total as logged
+    std::int64_t seconds = 0;                                  // real time between start and end, across clock changes
+    std::int64_t costCents = 0;                                // "Verbindungskosten"
+    std::int64_t totalCents = 0;                               // "Gesamtkosten bis dato", the running total as logged
+    std::optional<std::uint64_t> bytesReceived = std::nullopt; // "Empfangen", when logged
+    std::optional<std::uint64_t> bytesSent = std::nullopt;     // "Gesendet", when logged
 };
 
 struct LogReadStats {
@@ -62,6 +69,7 @@ private:
 
     void takeLine(std::string_view content, bool terminated);
     void takeEntry(std::string_view key, std::string_view value, bool terminated);
+    bool takeByteCount(std::string_view key, std::string_view value, bool terminated);
     void closeRecord(bool atEnd);
 
     RowSink sink_;

@@ -1,18 +1,20 @@
 #pragma once
-// The window of what the line cost ("Verlauf"): a bar chart of the cost per
-// month over the last twelve months, a month chooser, the chosen month's
-// connections with their sums, and the export of those rows as CSV. It reads
-// the log when it opens and again whenever the log changes while it is open.
-// Its colours are the desktop's (the palette), none of its own.
+// The window of what the line cost ("Verlauf"): any year or month of the log
+// (all years by year, a year by month, a month by day) as a bar chart, the
+// period's connections in a table that sorts by any column, with the period's
+// sums and its most expensive connections and days, and the export of those
+// connections as CSV. It reads the log when it opens and again whenever the
+// log changes while it is open. What it shows is kept by a HistoryBrowser;
+// the widgets only show it. Its colours are the desktop's (the palette).
 
 #include <functional>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include <QWidget>
 
-#include "history/History.h"
-#include "platform/Clock.h"
+#include "history/Export.h"
+#include "historywindow/HistoryBrowser.h"
 
 class QBarCategoryAxis;
 class QBarSet;
@@ -20,25 +22,31 @@ class QChart;
 class QChartView;
 class QComboBox;
 class QLabel;
+class QPushButton;
+class QTableView;
+class QTreeWidget;
 class QValueAxis;
 
 namespace velmora {
 
 class ConnectionTable;
 
-// Asks where the export goes and calls `chosen` with the path, or never when
-// the user cancels. Injected, so that tests need no file dialog.
-using ExportFileChooser =
-    std::function<void(QWidget* parent, const QString& suggestedName, std::function<void(const QString&)> chosen)>;
+// Asks where the export goes and in which form, and calls `chosen` with the
+// path and the form, or never when the user cancels. Injected, so that tests
+// need no file dialog.
+using ExportChosen = std::function<void(const QString& file, CsvStyle style)>;
+using ExportFileChooser = std::function<void(QWidget* parent, const QString& suggestedPath, ExportChosen chosen)>;
 
-// The desktop's save dialog, window-modal to parent, without a nested event loop.
+// The desktop's save dialog, window-modal to parent, without a nested event
+// loop; its two file types are the two CSV forms.
 ExportFileChooser exportFileDialog();
 
 struct HistoryWindowSetup {
     std::string logPath;
-    std::string currency;         // the system locale's symbol
-    const Clock* clock = nullptr; // the chart's twelve months end with this month
+    std::string currency; // the system locale's symbol
+    int currentYear = 0;  // shown while the log is empty, and the years reach to it; 0: this year
     ExportFileChooser chooseExportFile;
+    std::string homeFolder; // where the export is suggested; empty: the user's home
 };
 
 class HistoryWindow : public QWidget {
@@ -49,11 +57,8 @@ public:
     // Reads the log again; the window does so by itself when the log changes.
     void reload();
 
-    const History& history() const { return history_; }
-    // The period the month chooser shows: a month, or everything.
-    Period shownPeriod() const;
-    // The months of the chart, oldest first, as LogDateTime::monthKey().
-    const std::vector<int>& chartMonths() const { return chartMonths_; }
+    const HistoryBrowser& browser() const { return *browser_; }
+    const History& history() const { return browser_->history(); }
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -61,34 +66,51 @@ protected:
 private:
     void buildWindow();
     QWidget* buildChart();
-    void fillChooser(int keepMonthKey);
-    void fillChart();
-    void markChosenMonth();
-    void showPeriod();
+    QLayout* buildChoosers();
+    QWidget* buildTable();
+    QLayout* buildPriciest();
+    void connectParts();
+    void showBrowser();
+    void showChoosers();
+    void showChart();
+    void showPriciest();
+    void markPickedDay();
+    void barClicked(int index);
+    void markConnectionInTable(std::size_t logIndex);
+    void markDayInTable(int dayKey);
     void applyPalette();
     void exportShown();
-    void chooseMonth(int monthKey);
 
     HistoryWindowSetup setup_;
-    History history_;
+    std::unique_ptr<HistoryBrowser> browser_;
     std::string readProblem_;
-    std::vector<int> chartMonths_;
-    bool userChoseMonth_ = false; // else the newest month is shown, also as new ones come
 
     // The chart and its parts (owned by the chart view and the chart).
     struct ChartParts {
         QChartView* view = nullptr;
         QChart* chart = nullptr;
         QBarSet* bars = nullptr;
-        QBarCategoryAxis* months = nullptr;
+        QBarCategoryAxis* categories = nullptr;
         QValueAxis* cost = nullptr;
     } chart_;
     // Owned by the window.
-    QComboBox* chooser_ = nullptr;
+    QComboBox* years_ = nullptr;
+    QComboBox* months_ = nullptr;
+    QPushButton* earlier_ = nullptr;
+    QPushButton* later_ = nullptr;
     ConnectionTable* model_ = nullptr;
+    QTableView* table_ = nullptr;
+    QTreeWidget* priciestConnections_ = nullptr;
+    QTreeWidget* priciestDays_ = nullptr;
     QLabel* totals_ = nullptr;
     QLabel* note_ = nullptr;
     QLabel* exportStatus_ = nullptr;
+    QPushButton* export_ = nullptr;
+    QPushButton* close_ = nullptr;
 };
+
+// "Summe: 2 Verbindungen, Onlinezeit 1:10:14, Kosten 4.08 €", with the data
+// where connections counted it.
+QString totalsText(const Totals& totals, const std::string& currency);
 
 } // namespace velmora

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <vector>
 
 #include "store/IniText.h"
 #include "store/ProfileFile.h"
@@ -42,8 +43,10 @@ std::string logSectionName(const LocalTime& start, const LocalTime& end) {
 }
 
 WriteResult ConnectionLog::write(const LogRecord& record) {
-    const ini::KeyValues values{{std::string(kLogCostKey), ini::storedValue(record.connectionCost)},
-                                {std::string(kLogTotalKey), ini::storedValue(record.grandTotal)}};
+    ini::KeyValues values{{std::string(kLogCostKey), ini::storedValue(record.connectionCost)},
+                          {std::string(kLogTotalKey), ini::storedValue(record.grandTotal)}};
+    if (record.bytesReceived) values.emplace_back(kLogReceivedKey, std::to_string(*record.bytesReceived));
+    if (record.bytesSent) values.emplace_back(kLogSentKey, std::to_string(*record.bytesSent));
     bool tooMany = false;
     WriteResult result = profile_file::rewrite(path_, [&](std::string_view text) {
         for (int clash = 0; clash < kMostSameNamed; ++clash) {

@@ -35,6 +35,10 @@ TEST(CommandLine, OptionsAndQtsOwnArgumentsAreTold) {
     EXPECT_EQ(csv.csvTarget, "-");
     EXPECT_EQ(csv.period, Period::ofYear(2027));
     EXPECT_EQ(parse({"--csv", "/tmp/a b.csv"}).csvTarget, "/tmp/a b.csv");
+    EXPECT_EQ(csv.csvStyle, CsvStyle::Comma);
+    EXPECT_EQ(parse({"--csv", "-", "--semikolon"}).csvStyle, CsvStyle::Semicolon);
+    EXPECT_FALSE(parse({"--report"}).json);
+    EXPECT_TRUE(parse({"--json", "--report", "--jahr", "2026"}).json);
 }
 
 TEST(CommandLine, MistakesAreOneGermanLineEach) {
@@ -51,6 +55,9 @@ TEST(CommandLine, MistakesAreOneGermanLineEach) {
         {{"--report", "--monat", "12.2026"}, "--monat erwartet JJJJ-MM"},
         {{"--report", "--jahr", "26"}, "--jahr erwartet JJJJ"},
         {{"--csv", ""}, "--csv braucht eine Datei"},
+        {{"--json"}, "--json gilt nur zu --report"},
+        {{"--csv", "-", "--json"}, "--json gilt nur zu --report"},
+        {{"--report", "--semikolon"}, "--semikolon gilt nur zu --csv"},
     };
     for (const auto& [arguments, expected] : cases) {
         const Invocation invocation = parse(arguments);
@@ -75,21 +82,38 @@ protected:
 };
 
 TEST_F(CommandRun, ReportAndCsvReadTheLogAndNoteWhatTheySkipped) {
-    writeFileBytes(pathOf("zelvar.log"),
-                   record(at(2026, 11, 3, 10, 0, 0), at(2026, 11, 3, 10, 10, 0), "0.24", "0.24") + "Unsinn\n" +
-                       record(at(2026, 12, 9, 17, 59, 51), at(2026, 12, 9, 18, 10, 0), "0.36", "0.60"));
+    writeFileBytes(pathOf("zelvar.log"), record(at(2026, 11, 3, 10, 0, 0), at(2026, 11, 3, 10, 10, 0), "0.24", "0.24") +
+                                             "Unsinn\n" +
+                                             countedRecord(at(2026, 12, 9, 17, 59, 51), at(2026, 12, 9, 18, 10, 0),
+                                                           "0.36", "0.60", 2'000'000, 100'000));
     EXPECT_EQ(run({"--report", "--monat", "2026-12"}), kExitOk);
     EXPECT_EQ(out.str(), monthlyReport(historyOf(readFileBytes(pathOf("zelvar.log"))), Period::ofMonth(2026, 12), "€"));
     EXPECT_NE(err.str().find("1 Zeile(n)"), std::string::npos) << err.str();
 
     EXPECT_EQ(run({"--csv", "-", "--jahr", "2026"}), kExitOk);
-    EXPECT_EQ(out.str(), "start,end,seconds,cost,total\r\n"
-                         "2026-11-03T10:00:00,2026-11-03T10:10:00,600,0.24,0.24\r\n"
-                         "2026-12-09T17:59:51,2026-12-09T18:10:00,609,0.36,0.60\r\n");
+    EXPECT_EQ(out.str(), "start,end,seconds,cost,total,received,sent\r\n"
+                         "2026-11-03T10:00:00,2026-11-03T10:10:00,600,0.24,0.24,,\r\n"
+                         "2026-12-09T17:59:51,2026-12-09T18:10:00,609,0.36,0.60,2000000,100000\r\n");
     const std::string toStdout = out.str();
     EXPECT_EQ(run({"--csv", pathOf("verlauf.csv").c_str()}), kExitOk);
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(readFileBytes(pathOf("verlauf.csv")), toStdout);
+    EXPECT_EQ(run({"--csv", "-", "--semikolon"}), kExitOk);
+    EXPECT_EQ(out.str(), csvText(historyOf(readFileBytes(pathOf("zelvar.log"))).rows(), CsvStyle::Semicolon));
+}
+
+TEST_F(CommandRun, ReportAsJsonOrAsATableThatNotesDataNotAllCounted) {
+    const std::string log = record(at(2026, 11, 3, 10, 0, 0), at(2026, 11, 3, 10, 10, 0), "0.24", "0.24") +
+                            countedRecord(at(2026, 11, 9, 8, 0, 0), at(2026, 11, 9, 8, 1, 0), "0.12", "0.36", 10, 2);
+    writeFileBytes(pathOf("zelvar.log"), log);
+    EXPECT_EQ(run({"--report", "--json", "--monat", "2026-11"}), kExitOk);
+    EXPECT_EQ(out.str(), jsonReport(historyOf(log), Period::ofMonth(2026, 11), "€"));
+    EXPECT_EQ(err.str(), "") << "JSON goes to scripts, which read its completeness themselves";
+    EXPECT_EQ(run({"--report"}), kExitOk);
+    EXPECT_NE(out.str().find("MB*\n"), std::string::npos) << out.str();
+    EXPECT_NE(err.str().find("nicht jede Verbindung hat gezählte Daten"), std::string::npos) << err.str();
+    EXPECT_EQ(run({"--report", "--monat", "2026-12"}), kExitOk);
+    EXPECT_EQ(err.str(), "") << "a month without connections has nothing uncounted";
 }
 
 TEST_F(CommandRun, FilesThatCannotBeReadOrWrittenEndWithStatusOne) {
@@ -108,7 +132,8 @@ TEST_F(CommandRun, FilesThatCannotBeReadOrWrittenEndWithStatusOne) {
 TEST(CommandLine, HelpAndVersion) {
     std::ostringstream out, err;
     EXPECT_EQ(runCommand(parse({"--help"}), {}, out, err), kExitOk);
-    for (const char* option : {"--help", "--version", "--report", "--csv DATEI", "--monat JJJJ-MM", "--jahr JJJJ"})
+    for (const char* option :
+         {"--help", "--version", "--report", "--csv DATEI", "--monat JJJJ-MM", "--jahr JJJJ", "--json", "--semikolon"})
         EXPECT_NE(out.str().find(option), std::string::npos) << option;
     EXPECT_TRUE(out.str().starts_with("Aufruf: velmora [Optionen]\n"));
     out.str({});

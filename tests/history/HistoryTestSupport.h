@@ -21,12 +21,20 @@ inline std::string record(const LocalTime& start, const LocalTime& end, const st
            "\n";
 }
 
+// The same with the bytes the link carried.
+inline std::string countedRecord(const LocalTime& start, const LocalTime& end, const std::string& cost,
+                                 const std::string& total, std::uint64_t received, std::uint64_t sent) {
+    return record(start, end, cost, total) + "Empfangen=" + std::to_string(received) +
+           "\nGesendet=" + std::to_string(sent) + "\n";
+}
+
 // A long log as years of use leave it: `records` connections of one to 90
-// minutes, about 55 minutes apart, ending shortly before `endEpoch`.
-inline std::string longLog(std::size_t records, std::int64_t endEpoch) {
+// minutes, `minutesApart` apart, ending shortly before `endEpoch`, each with
+// the bytes it carried.
+inline std::string longLog(std::size_t records, std::int64_t endEpoch, std::int64_t minutesApart = 55) {
     std::string text;
-    text.reserve(records * 96);
-    std::int64_t moment = endEpoch - static_cast<std::int64_t>(records) * 55 * 60;
+    text.reserve(records * 130);
+    std::int64_t moment = endEpoch - static_cast<std::int64_t>(records) * minutesApart * 60;
     std::int64_t totalCents = 0;
     for (std::size_t i = 0; i < records; ++i) {
         const std::int64_t seconds = 60 + static_cast<std::int64_t>(i * 7919 % 5340);
@@ -35,8 +43,10 @@ inline std::string longLog(std::size_t records, std::int64_t endEpoch) {
         const auto money = [](std::int64_t c) {
             return std::to_string(c / 100) + "." + (c % 100 < 10 ? "0" : "") + std::to_string(c % 100);
         };
-        text += record(localTimeOf(moment), localTimeOf(moment + seconds), money(cents), money(totalCents));
-        moment += 55 * 60;
+        const auto received = static_cast<std::uint64_t>(seconds) * (2000 + i % 5000);
+        text += countedRecord(localTimeOf(moment), localTimeOf(moment + seconds), money(cents), money(totalCents),
+                              received, received / 9);
+        moment += minutesApart * 60;
     }
     return text;
 }

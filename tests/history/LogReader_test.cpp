@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cstring>
 
 #include "HistoryTestSupport.h"
 #include "history/Money.h"
@@ -55,6 +57,75 @@ TEST(LogReader, TwoConnectionsOfTheSameSecondsComeBackAsTwoRows) {
     EXPECT_EQ(read.history.rows()[1].costCents, 24);
     EXPECT_EQ(read.history.rows()[1].totalCents, 1060);
     EXPECT_EQ(read.history.stats.skippedLines, 0u);
+}
+
+TEST(LogReader, ByteCountsAreReadWhereLoggedAndUnknownWhereNot) {
+    QTemporaryDir dir;
+    ConnectionLog log(dir.filePath("zelvar.log").toStdString());
+    LogRecord counted{at(2026, 3, 5, 7, 0, 0), at(2026, 3, 5, 7, 30, 0), "1.20", "1.20"};
+    counted.bytesReceived = 18446744073709551615u;
+    counted.bytesSent = 0;
+    ASSERT_TRUE(log.write(counted));
+    ASSERT_TRUE(log.write({at(2026, 3, 6, 7, 0, 0), at(2026, 3, 6, 7, 1, 0), "0.12", "1.32"})); // as before counts
+    const History h = readHistory(log.path()).history;
+    ASSERT_EQ(h.rows().size(), 2u);
+    EXPECT_EQ(h.rows()[0].bytesReceived, 18446744073709551615u);
+    EXPECT_EQ(h.rows()[0].bytesSent, 0u) << "a count of 0 is known, not missing";
+    EXPECT_EQ(h.rows()[1].bytesReceived, std::nullopt);
+    EXPECT_EQ(h.rows()[1].bytesSent, std::nullopt);
+    EXPECT_EQ(h.stats.skippedLines, 0u);
+
+    const Totals month = h.totalsOf(Period::ofMonth(2026, 3));
+    EXPECT_EQ(month.bytesReceived, 18446744073709551615u);
+    EXPECT_EQ(month.withReceived, 1u);
+    EXPECT_EQ(month.withSent, 1u);
+    EXPECT_TRUE(month.bytesKnown());
+    EXPECT_TRUE(month.bytesPartial());
+    EXPECT_FALSE(h.totalsOf(Period::ofMonth(2026, 4)).bytesKnown());
+}
+
+// A bad count costs the record nothing but its count; it is noted like any
+// line that belongs to no record.
+TEST(LogReader, BadOrRepeatedByteCountsAreSkippedTheRecordKept) {
+    const std::string start = "[Von 1.2.2026 09:00:00 bis 1.2.2026 09:10:00]\nVerbindungskosten=0.36\n"
+                              "Gesamtkosten bis dato=0.36\n";
+    const std::pair<const char*, std::optional<std::uint64_t>> cases[] = {
+        {"Empfangen=12k\n", std::nullopt},
+        {"Empfangen=-5\n", std::nullopt},
+        {"Empfangen=\n", std::nullopt},
+        {"Empfangen=1.5\n", std::nullopt},
+        {"Empfangen=18446744073709551616\n", std::nullopt}, // beyond 64 bits
+        {"  EMPFANGEN = 0042 \n", 42},
+        {"Empfangen=abc\nEmpfangen=7\n", 7}, // the first valid count
+    };
+    for (const auto& [lines, expected] : cases) {
+        const History h = historyOf(start + lines);
+        ASSERT_EQ(h.rows().size(), 1u) << lines;
+        EXPECT_EQ(h.rows()[0].bytesReceived, expected) << lines;
+        EXPECT_EQ(h.rows()[0].costCents, 36) << lines;
+        const auto lineCount = static_cast<std::size_t>(std::count(lines, lines + std::strlen(lines), '\n'));
+        EXPECT_EQ(h.stats.skippedLines, expected ? lineCount - 1 : 1u) << lines;
+    }
+    const History twice = historyOf(start + "Gesendet=10\nGesendet=20\n");
+    EXPECT_EQ(twice.rows()[0].bytesSent, 10u);
+    EXPECT_EQ(twice.stats.skippedLines, 1u);
+    // Counts in a section that is no connection are that section's foreign lines.
+    EXPECT_EQ(historyOf("[Notizen]\nEmpfangen=5\n").stats.skippedLines, 2u);
+}
+
+// A count on the last line, cut short, may have lost digits: it stays unknown.
+TEST(LogReader, AByteCountCutShortIsUnknownItsRecordKept) {
+    const std::string whole =
+        countedRecord(at(2026, 4, 1, 9, 0, 0), at(2026, 4, 1, 9, 30, 0), "1.44", "101.44", 123456, 7890);
+    const History complete = historyOf(whole);
+    ASSERT_EQ(complete.rows().size(), 1u);
+    EXPECT_EQ(complete.rows()[0].bytesSent, 7890u);
+    const History cut = historyOf(whole.substr(0, whole.size() - 3)); // "Gesendet=78"
+    ASSERT_EQ(cut.rows().size(), 1u);
+    EXPECT_EQ(cut.rows()[0].bytesReceived, 123456u);
+    EXPECT_EQ(cut.rows()[0].bytesSent, std::nullopt);
+    EXPECT_TRUE(cut.stats.tornTail);
+    EXPECT_EQ(cut.stats.skippedLines, 0u);
 }
 
 TEST(LogReader, AMissingLogIsEmptyAnUnreadableOneSaysWhy) {

@@ -1,5 +1,6 @@
-// The history window on the offscreen platform: what the chart shows, the
-// chooser and table, the export, following the log, keys and palette.
+// The history window on the offscreen platform: that it shows what its
+// browser says (choosers, chart, table, sums, the most expensive), the export
+// in both forms, following the log, keys and palette.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,15 +11,15 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QDeadlineTimer>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
-#include <QTemporaryDir>
+#include <QTreeWidget>
 #include <sstream>
 
 #include "app/CommandLine.h"
-#include "history/Export.h"
 #include "history/HistoryTestSupport.h"
 #include "historywindow/HistoryWindow.h"
 #include "store/StoreTestSupport.h"
@@ -41,28 +42,29 @@ bool eventually(const std::function<bool()>& done) {
 
 class HistoryWindowTest : public TempDirTest {
 protected:
-    HistoryWindowTest() : clock(epochSecondsAt(2026, 12, 15, 12, 0, 0) * 1000) {}
-
-    // A log over fourteen months: November 2025 falls outside the chart.
+    // 2025 and 2026, some connections with their bytes, one foreign line.
     void writeLog() {
         std::string text;
         text += record(at(2025, 11, 20, 10, 0, 0), at(2025, 11, 20, 10, 30, 0), "9.99", "9.99");
         text += record(at(2025, 12, 31, 23, 59, 0), at(2026, 1, 1, 0, 1, 0), "0.24", "10.23");
         text += record(at(2026, 3, 29, 1, 30, 0), at(2026, 3, 29, 3, 30, 0), "7.20", "17.43");
         text += record(at(2026, 3, 30, 8, 0, 0), at(2026, 3, 30, 8, 10, 0), "0.36", "17.79");
-        text += record(at(2026, 12, 9, 17, 59, 51), at(2026, 12, 9, 18, 10, 0), "0.36", "18.15");
-        text += record(at(2026, 12, 10, 9, 0, 0), at(2026, 12, 10, 10, 0, 5), "3.72", "21.87");
+        text +=
+            countedRecord(at(2026, 12, 9, 17, 59, 51), at(2026, 12, 9, 18, 10, 0), "0.36", "18.15", 4'200'000, 300'000);
+        text += countedRecord(at(2026, 12, 10, 9, 0, 0), at(2026, 12, 10, 10, 0, 5), "3.72", "21.87", 48'213'504,
+                              1'630'208);
         writeFileBytes(logPath(), text + "fremd\n");
     }
     std::string logPath() const { return pathOf("zelvar.log"); }
 
     std::unique_ptr<HistoryWindow> open() {
         auto window = std::make_unique<HistoryWindow>(
-            HistoryWindowSetup{logPath(), "€", &clock,
-                               [this](QWidget*, const QString& suggested, std::function<void(const QString&)> chosen) {
+            HistoryWindowSetup{logPath(), "€", 2026,
+                               [this](QWidget*, const QString& suggested, ExportChosen chosen) {
                                    suggestions << suggested;
-                                   if (!exportTo.isEmpty()) chosen(exportTo);
-                               }});
+                                   if (!exportTo.isEmpty()) chosen(exportTo, exportStyle);
+                               },
+                               pathOf("heim")});
         window->show();
         return window;
     }
@@ -72,98 +74,148 @@ protected:
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
-    static std::vector<double> barValues(HistoryWindow& window) {
+    static QBarSet* bars(HistoryWindow& window) {
         auto* series = static_cast<QBarSeries*>(part<QChartView>(window, "kosten")->chart()->series().at(0));
+        return series->barSets().at(0);
+    }
+    static std::vector<double> barValues(HistoryWindow& window) {
         std::vector<double> values;
-        for (int i = 0; i < series->barSets().at(0)->count(); ++i) values.push_back(series->barSets().at(0)->at(i));
+        for (int i = 0; i < bars(window)->count(); ++i) values.push_back(bars(window)->at(i));
         return values;
     }
+    static QStringList categories(HistoryWindow& window) {
+        return static_cast<QBarCategoryAxis*>(part<QChartView>(window, "kosten")->chart()->axes(Qt::Horizontal).at(0))
+            ->categories();
+    }
     static QString cell(HistoryWindow& window, int row, int column) {
-        QTableView* table = part<QTableView>(window, "verbindungen");
-        return table->model()->index(row, column).data().toString();
+        return part<QTableView>(window, "verbindungen")->model()->index(row, column).data().toString();
+    }
+    static void choose(QComboBox* chooser, const QString& text) {
+        const int index = chooser->findText(text);
+        ASSERT_GE(index, 0) << text.toStdString();
+        chooser->setCurrentIndex(index);
+        emit chooser->activated(index); // as the user chooses
+    }
+    static std::vector<int> selectedRows(HistoryWindow& window) {
+        std::vector<int> rows;
+        for (const QModelIndex& index : part<QTableView>(window, "verbindungen")->selectionModel()->selectedRows())
+            rows.push_back(index.row());
+        std::sort(rows.begin(), rows.end());
+        return rows;
     }
 
-    VirtualClock clock;
     QString exportTo;
+    CsvStyle exportStyle = CsvStyle::Comma;
     QStringList suggestions;
 };
 
-TEST_F(HistoryWindowTest, ChartShowsTheMonthlySumsOfTheLastTwelveMonths) {
-    writeLog();
-    auto window = open();
-    const std::vector<int> months = window->chartMonths();
-    ASSERT_EQ(months.size(), 12u);
-    EXPECT_EQ(months.front(), 202601);
-    EXPECT_EQ(months.back(), 202612);
-    const std::vector<double> values = barValues(*window);
-    ASSERT_EQ(values.size(), 12u);
-    const History expected = readHistory(logPath()).history;
-    for (std::size_t i = 0; i < 12; ++i) {
-        auto sums = expected.byMonth().find(months[i]);
-        const double cents = sums == expected.byMonth().end() ? 0 : static_cast<double>(sums->second.costCents);
-        EXPECT_DOUBLE_EQ(values[i], cents / 100) << months[i];
-    }
-    EXPECT_DOUBLE_EQ(values[2], 7.56); // March: both records
-    EXPECT_DOUBLE_EQ(values[0], 0.0);  // the New Year's Eve call counts in December 2025
-    auto* axis =
-        static_cast<QBarCategoryAxis*>(part<QChartView>(*window, "kosten")->chart()->axes(Qt::Horizontal).at(0));
-    EXPECT_EQ(axis->categories().front(), "Jan<br>2026");
-    EXPECT_EQ(axis->categories().back(), "Dez<br>2026");
-    EXPECT_EQ(part<QChartView>(*window, "kosten")->chart()->axes(Qt::Vertical).at(0)->titleText(), "€");
-}
-
-TEST_F(HistoryWindowTest, TheChosenMonthsConnectionsAndTotalsAreShown) {
+TEST_F(HistoryWindowTest, OpensOnTheNewestYearChartAndTableFollowTheChoosers) {
     writeLog();
     auto window = open();
     EXPECT_EQ(window->windowTitle(), "Verlauf");
-    QComboBox* chooser = part<QComboBox>(*window, "monat");
-    ASSERT_EQ(chooser->count(), 5);
-    EXPECT_EQ(chooser->itemText(0), "Alle Monate");
-    EXPECT_EQ(chooser->itemText(1), "Dezember 2026");
-    EXPECT_EQ(chooser->itemText(2), "März 2026");
-    EXPECT_EQ(chooser->itemText(4), "November 2025");
-    EXPECT_EQ(chooser->currentIndex(), 1) << "the newest month first";
-    EXPECT_EQ(window->shownPeriod(), Period::ofMonth(2026, 12));
-
-    QTableView* table = part<QTableView>(*window, "verbindungen");
-    ASSERT_EQ(table->model()->rowCount(), 2);
-    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), "Beginn");
-    EXPECT_EQ(table->model()->headerData(3, Qt::Horizontal).toString(), "Kosten");
-    EXPECT_EQ(cell(*window, 0, 0), "9.12.2026 17:59:51");
-    EXPECT_EQ(cell(*window, 0, 1), "9.12.2026 18:10:00");
-    EXPECT_EQ(cell(*window, 0, 2), "0:10:09");
-    EXPECT_EQ(cell(*window, 1, 3), "3.72 €");
-    EXPECT_EQ(part<QLabel>(*window, "summe")->text(), "Summe: 2 Verbindungen, Onlinezeit 1:10:14, Kosten 4.08 €");
+    QComboBox* years = part<QComboBox>(*window, "jahr");
+    QComboBox* months = part<QComboBox>(*window, "monat");
+    ASSERT_EQ(years->count(), 3);
+    EXPECT_EQ(years->itemText(0), "Alle Jahre");
+    EXPECT_EQ(years->currentText(), "2026");
+    EXPECT_EQ(months->currentText(), "Ganzes Jahr");
+    EXPECT_EQ(part<QChartView>(*window, "kosten")->chart()->title(), "Kosten 2026 je Monat");
+    EXPECT_EQ(categories(*window).front(), "Jan");
+    EXPECT_EQ(barValues(*window)[2], 7.56);
+    EXPECT_EQ(barValues(*window)[11], 4.08);
+    EXPECT_EQ(part<QTableView>(*window, "verbindungen")->model()->rowCount(), 4);
+    EXPECT_EQ(cell(*window, 0, 0), "10.12.2026 09:00:00") << "newest first";
+    EXPECT_EQ(cell(*window, 0, 3), "3.72 €");
+    EXPECT_EQ(cell(*window, 0, 4), "48.2 MB");
+    EXPECT_EQ(cell(*window, 2, 4), "–") << "logged before bytes were counted";
+    EXPECT_EQ(part<QLabel>(*window, "summe")->text(),
+              "Summe: 4 Verbindungen, Onlinezeit 2:20:14, Kosten 11.64 €, empfangen 52.4 MB, gesendet 1.9 MB "
+              "(nicht alle Verbindungen gezählt)");
     EXPECT_EQ(part<QLabel>(*window, "hinweis")->text(), "1 Zeile(n) des Protokolls gehören zu keiner Verbindung.");
 
-    chooser->setCurrentIndex(2);
-    EXPECT_EQ(cell(*window, 0, 2), "1:00:00") << "the spring night's skipped hour is no time online";
+    choose(months, "März");
+    EXPECT_EQ(window->browser().period(), Period::ofMonth(2026, 3));
+    EXPECT_EQ(categories(*window).size(), 31);
+    EXPECT_EQ(barValues(*window)[28], 7.20);
+    EXPECT_EQ(cell(*window, 1, 2), "1:00:00") << "the spring night's skipped hour is no time online";
     EXPECT_EQ(part<QLabel>(*window, "summe")->text(), "Summe: 2 Verbindungen, Onlinezeit 1:10:00, Kosten 7.56 €");
-    chooser->setCurrentIndex(0);
-    EXPECT_EQ(table->model()->rowCount(), 6);
-    EXPECT_EQ(part<QLabel>(*window, "summe")->text(), "Summe: 6 Verbindungen, Onlinezeit 2:52:14, Kosten 21.87 €");
+    choose(years, "2025");
+    EXPECT_EQ(window->browser().period(), Period::ofMonth(2025, 3));
+    choose(months, "Januar");
+    EXPECT_FALSE(part<QPushButton>(*window, "frueher")->isEnabled()) << "the log's first month";
+    part<QPushButton>(*window, "spaeter")->click();
+    EXPECT_EQ(window->browser().period(), Period::ofMonth(2025, 2));
+    EXPECT_EQ(months->currentText(), "Februar");
+    choose(years, "Alle Jahre");
+    EXPECT_FALSE(months->isEnabled());
+    EXPECT_EQ(categories(*window), (QStringList{"2025", "2026"}));
+    EXPECT_EQ(part<QTableView>(*window, "verbindungen")->model()->rowCount(), 6);
 }
 
-TEST_F(HistoryWindowTest, ExportWritesTheSameCsvAsTheCommandLine) {
+TEST_F(HistoryWindowTest, BarsLeadDownToADayWhoseConnectionsAreMarked) {
     writeLog();
     auto window = open();
+    emit bars(*window)->clicked(11); // December
+    EXPECT_EQ(window->browser().period(), Period::ofMonth(2026, 12));
+    EXPECT_EQ(part<QComboBox>(*window, "monat")->currentText(), "Dezember");
+    emit bars(*window)->clicked(8); // the 9th
+    EXPECT_EQ(window->browser().pickedDay(), 9);
+    EXPECT_TRUE(bars(*window)->isBarSelected(8));
+    EXPECT_EQ(selectedRows(*window), std::vector<int>{1});
+}
+
+TEST_F(HistoryWindowTest, HeadersSortAndTheMostExpensiveLeadIntoTheTable) {
+    writeLog();
+    auto window = open();
+    QTableView* table = part<QTableView>(*window, "verbindungen");
+    table->sortByColumn(HistoryBrowser::Cost, Qt::AscendingOrder);
+    EXPECT_EQ(cell(*window, 0, 3), "0.36 €");
+    EXPECT_EQ(cell(*window, 3, 3), "7.20 €");
+    table->sortByColumn(HistoryBrowser::Received, Qt::DescendingOrder);
+    EXPECT_EQ(cell(*window, 0, 4), "48.2 MB");
+    EXPECT_EQ(table->horizontalHeader()->sortIndicatorSection(), HistoryBrowser::Received);
+
+    auto* connections = part<QTreeWidget>(*window, "teuerste_verbindungen");
+    ASSERT_EQ(connections->topLevelItemCount(), 4);
+    EXPECT_EQ(connections->topLevelItem(0)->text(0), "7.20 €");
+    EXPECT_EQ(connections->topLevelItem(0)->text(1), "29.3.2026 01:30:00");
+    emit connections->itemActivated(connections->topLevelItem(0), 0);
+    ASSERT_EQ(selectedRows(*window).size(), 1u);
+    EXPECT_EQ(cell(*window, selectedRows(*window).front(), 0), "29.3.2026 01:30:00");
+
+    auto* days = part<QTreeWidget>(*window, "teuerste_tage");
+    ASSERT_EQ(days->topLevelItemCount(), 4);
+    EXPECT_EQ(days->topLevelItem(1)->text(1), "Do 10.12.2026");
+    EXPECT_EQ(days->topLevelItem(1)->text(2), "1");
+    emit days->itemActivated(days->topLevelItem(0), 0);
+    ASSERT_EQ(selectedRows(*window).size(), 1u);
+    EXPECT_EQ(cell(*window, selectedRows(*window).front(), 0), "29.3.2026 01:30:00");
+}
+
+TEST_F(HistoryWindowTest, ExportInBothFormsWritesWhatTheCommandLineWrites) {
+    writeLog();
+    auto window = open();
+    choose(part<QComboBox>(*window, "monat"), "Dezember");
+    const auto commandLine = [this](std::vector<QString> arguments) {
+        std::ostringstream out, err;
+        arguments.insert(arguments.begin(), {"velmora", "--csv", "-"});
+        EXPECT_EQ(
+            runCommand(parseCommandLine(QStringList(arguments.begin(), arguments.end())), {logPath(), "€"}, out, err),
+            kExitOk);
+        return out.str();
+    };
     exportTo = QString::fromStdString(pathOf("dezember.csv"));
     part<QPushButton>(*window, "exportieren")->click();
-    EXPECT_EQ(suggestions, QStringList{"velmora-2026-12.csv"});
-
-    std::ostringstream out, err;
-    ASSERT_EQ(runCommand(parseCommandLine({"velmora", "--csv", "-", "--monat", "2026-12"}), {logPath(), "€"}, out, err),
-              kExitOk);
-    EXPECT_EQ(readFileBytes(pathOf("dezember.csv")), out.str());
+    EXPECT_EQ(suggestions, QStringList{QString::fromStdString(pathOf("heim/velmora-2026-12.csv"))});
+    EXPECT_EQ(readFileBytes(pathOf("dezember.csv")), commandLine({"--monat", "2026-12"}));
     EXPECT_TRUE(part<QLabel>(*window, "exportstatus")->text().startsWith("Exportiert nach "));
 
-    part<QComboBox>(*window, "monat")->setCurrentIndex(0);
+    choose(part<QComboBox>(*window, "jahr"), "Alle Jahre");
     exportTo = QString::fromStdString(pathOf("alle.csv"));
+    exportStyle = CsvStyle::Semicolon;
     part<QPushButton>(*window, "exportieren")->click();
-    out.str({});
-    runCommand(parseCommandLine({"velmora", "--csv", "-"}), {logPath(), "€"}, out, err);
-    EXPECT_EQ(readFileBytes(pathOf("alle.csv")), out.str());
-    EXPECT_EQ(suggestions.back(), "velmora.csv");
+    EXPECT_TRUE(suggestions.back().endsWith("/velmora-2025-2026.csv"));
+    EXPECT_EQ(readFileBytes(pathOf("alle.csv")), commandLine({"--semikolon"}));
 
     exportTo = QString::fromStdString(pathOf("fehlt/alle.csv"));
     part<QPushButton>(*window, "exportieren")->click();
@@ -175,39 +227,48 @@ TEST_F(HistoryWindowTest, ExportWritesTheSameCsvAsTheCommandLine) {
 
 TEST_F(HistoryWindowTest, FollowsTheLogWhileOpenThroughItsReplacementAndDeletion) {
     auto window = open(); // no log yet
-    QComboBox* chooser = part<QComboBox>(*window, "monat");
-    EXPECT_EQ(chooser->count(), 1);
+    QComboBox* years = part<QComboBox>(*window, "jahr");
+    EXPECT_EQ(years->count(), 2); // "Alle Jahre", 2026
     EXPECT_EQ(barValues(*window), std::vector<double>(12, 0.0));
 
     ConnectionLog log(logPath());
     ASSERT_TRUE(log.write({at(2026, 12, 14, 9, 0, 0), at(2026, 12, 14, 9, 30, 0), "1.20", "1.20"}));
-    ASSERT_TRUE(eventually([&] { return chooser->count() == 2; })) << "the first record";
-    EXPECT_EQ(window->shownPeriod(), Period::ofMonth(2026, 12));
-    ASSERT_TRUE(log.write({at(2026, 12, 15, 9, 0, 0), at(2026, 12, 15, 9, 30, 0), "2.40", "3.60"}));
+    ASSERT_TRUE(eventually([&] { return window->history().rows().size() == 1; })) << "the first record";
+    EXPECT_DOUBLE_EQ(barValues(*window).back(), 1.20);
+    LogRecord counted{at(2026, 12, 15, 9, 0, 0), at(2026, 12, 15, 9, 30, 0), "2.40", "3.60"};
+    counted.bytesReceived = 2'000'000;
+    counted.bytesSent = 1'000;
+    ASSERT_TRUE(log.write(counted));
     ASSERT_TRUE(eventually([&] { return window->history().rows().size() == 2; }));
     EXPECT_DOUBLE_EQ(barValues(*window).back(), 3.60);
-    EXPECT_EQ(part<QTableView>(*window, "verbindungen")->model()->rowCount(), 2);
+    EXPECT_EQ(cell(*window, 0, 4), "2.0 MB");
 
-    chooser->setCurrentIndex(0);
-    emit chooser->activated(0); // the user's own choice stays
+    choose(part<QComboBox>(*window, "monat"), "Dezember"); // the user's own choice stays
     ASSERT_TRUE(log.write({at(2027, 1, 2, 9, 0, 0), at(2027, 1, 2, 9, 30, 0), "0.12", "3.72"}));
-    ASSERT_TRUE(eventually([&] { return chooser->count() == 3; }));
-    EXPECT_EQ(window->shownPeriod(), Period::all());
+    ASSERT_TRUE(eventually([&] { return years->count() == 3; }));
+    EXPECT_EQ(window->browser().period(), Period::ofMonth(2026, 12));
 
     ASSERT_TRUE(log.remove()); // the main window's reset
     ASSERT_TRUE(eventually([&] { return window->history().rows().empty(); }));
-    EXPECT_EQ(chooser->count(), 1);
+    EXPECT_EQ(years->count(), 2);
 }
 
 TEST_F(HistoryWindowTest, KeyboardAndTheDesktopsPalette) {
     writeLog();
     auto window = open();
     window->activateWindow();
-    QComboBox* chooser = part<QComboBox>(*window, "monat");
-    ASSERT_TRUE(eventually([&] { return QApplication::focusWidget() == chooser; }));
-    QWidget* next = chooser->nextInFocusChain();
-    while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
-    EXPECT_EQ(next, part<QTableView>(*window, "verbindungen"));
+    QComboBox* years = part<QComboBox>(*window, "jahr");
+    ASSERT_TRUE(eventually([&] { return QApplication::focusWidget() == years; }));
+    std::vector<QString> order;
+    for (QWidget* next = years->nextInFocusChain(); next != years; next = next->nextInFocusChain())
+        if (next->focusPolicy() & Qt::TabFocus && !next->objectName().isEmpty() && next->isVisible())
+            order.push_back(next->objectName());
+    EXPECT_EQ(order, (std::vector<QString>{"monat", "frueher", "spaeter", "verbindungen", "teuerste_verbindungen",
+                                           "teuerste_tage", "exportieren"}));
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (!label->text().contains('&')) continue;
+        EXPECT_NE(label->buddy(), nullptr) << label->text().toStdString();
+    }
 
     QPalette dark = window->palette();
     dark.setColor(QPalette::Base, QColor(20, 20, 30));
@@ -218,9 +279,10 @@ TEST_F(HistoryWindowTest, KeyboardAndTheDesktopsPalette) {
     EXPECT_EQ(chart->backgroundBrush().color(), QColor(20, 20, 30));
     EXPECT_EQ(chart->titleBrush().color(), QColor(230, 230, 230));
     EXPECT_EQ(chart->axes(Qt::Vertical).at(0)->labelsBrush().color(), QColor(230, 230, 230));
+    EXPECT_EQ(bars(*window)->selectedColor(), QColor(200, 120, 0));
 
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(chooser, &escape);
+    QApplication::sendEvent(years, &escape);
     EXPECT_TRUE(eventually([&] { return !window->isVisible(); })) << "Escape closes the window";
 }
 

@@ -69,5 +69,23 @@ TEST_F(ConnectionLogTest, RemoveDeletesTheLogAndSaysWhyWhenItCannot) {
     EXPECT_EQ(refused.reason.rfind("die Datei kann nicht gelöscht werden: ", 0), 0u) << refused.reason;
 }
 
+TEST_F(ConnectionLogTest, ByteCountsFollowTheAmountsOnlyWhereKnown) {
+    LogRecord counted{at(2026, 3, 5, 7, 8, 9), at(2026, 3, 5, 7, 10, 11), "0.48", "0.48"};
+    counted.bytesReceived = 18446744073709551615u; // the largest a 64-bit counter holds
+    counted.bytesSent = 0;
+    LogRecord receivedOnly{at(2026, 3, 6, 7, 0, 0), at(2026, 3, 6, 7, 1, 0), "0.12", "0.60"};
+    receivedOnly.bytesReceived = 4096;
+    const LogRecord unknown{at(2026, 3, 7, 7, 0, 0), at(2026, 3, 7, 7, 1, 0), "0.12", "0.72"};
+    for (const LogRecord& record : {counted, receivedOnly, unknown}) ASSERT_TRUE(log_.write(record));
+    EXPECT_EQ(test::readFileBytes(log_.path()), "[Von 5.3.2026 07:08:09 bis 5.3.2026 07:10:11]\n"
+                                                "Verbindungskosten=0.48\nGesamtkosten bis dato=0.48\n"
+                                                "Empfangen=18446744073709551615\nGesendet=0\n"
+                                                "[Von 6.3.2026 07:00:00 bis 6.3.2026 07:01:00]\n"
+                                                "Verbindungskosten=0.12\nGesamtkosten bis dato=0.60\n"
+                                                "Empfangen=4096\n"
+                                                "[Von 7.3.2026 07:00:00 bis 7.3.2026 07:01:00]\n"
+                                                "Verbindungskosten=0.12\nGesamtkosten bis dato=0.72\n");
+}
+
 } // namespace
 } // namespace velmora
