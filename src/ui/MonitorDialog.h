@@ -127,9 +127,9 @@ private:
     std::uint64_t connectTickSeconds_ = 0;
     bool connected_ = false;
     std::uint64_t connectionHandle_ = 0;
-    std::uint32_t listedCount_ = 0; // links listed at the last probe
-    bool pollQuiet_ =
-        false; // the poll sleeps until the source has news // the source's handle of the link being metered
+    std::uint32_t listedCount_ = 0;         // links listed at the last probe
+    unsigned pollPeriodMs_ = kPollPeriodMs; // the poll timer's period as last armed
+    bool pollWatching_ = false;             // the poll is woken early when the source's descriptors turn readable
     LocalTime connectTime_{};
     int warningIndex_ = 0;
     int unitLengthMs_ = 0;

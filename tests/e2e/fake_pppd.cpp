@@ -1,7 +1,8 @@
 // Stands in for pppd in the end-to-end test. Built as "pppd", so that its
-// process name is pppd's; it holds a TUN interface of the given name open, as
-// pppd holds its unit, so the kernel reports the link's carrier once the test
-// brings the interface up. It runs until it is signalled.
+// process name is pppd's; it holds a TUN interface of the given name and of
+// the kernel's PPP kind open, as pppd holds its unit, so the kernel reports
+// the link's carrier once the test brings the interface up. It runs until it
+// is signalled.
 #include <fcntl.h>
 #include <linux/if_tun.h>
 #include <net/if.h>

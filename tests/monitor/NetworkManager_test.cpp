@@ -163,6 +163,7 @@ TEST_F(NetworkManagerMock, ALinkBothOriginsReportIsListedOnce) {
     FakeMachine machine;
     machine.process(77, {"pppd", "plugin", "nm-pppd-plugin.so", "/dev/ttyUSB0"});
     machine.tree.write("run/pppd/ppp-nm-ppp0.pid", "77\nppp0\n");
+    machine.pppInterface("ppp0");
     auto reader = std::make_unique<FakeInterfaces>();
     reader->states["ppp0"] = {true, true, "10.20.30.40", ""};
     auto links = watch();

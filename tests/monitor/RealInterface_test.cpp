@@ -106,6 +106,7 @@ void runInPrivateNetwork(int (*exercise)(const FakeMachine&)) {
     FakeMachine machine;
     machine.process(3000, {"pppd", "call", "echt"});
     machine.tree.write(std::string("run/") + kIfname + ".pid", "3000\n");
+    machine.pppInterface(kIfname); // sysfs is the tree's: it says what the TUN device's kind is
     const int result = velmora::testing::inPrivateNetwork([&] { return exercise(machine); });
     if (result == kSkip) GTEST_SKIP() << "no private network namespace, TUN device or IPv6 allowed here";
     EXPECT_EQ(result, 0) << "check " << result << " failed";
