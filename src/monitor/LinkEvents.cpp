@@ -89,14 +89,13 @@ LinkNews LinkEvents::drain() {
     drainNetlink(news);
     drainInotify(news);
     if (!listening()) news.lost = true;
-    if (news.lost) news.look = news.walk = true;
     return news;
 }
 
 void LinkEvents::drainNetlink(LinkNews& news) {
     if (netlink_ < 0) return;
     alignas(nlmsghdr) char buffer[8192];
-    bool any = false, relevant = false;
+    bool any = false;
     for (;;) {
         const ssize_t got = ::recv(netlink_, buffer, sizeof buffer, MSG_TRUNC);
         if (got < 0 && errno == EINTR) continue;
@@ -110,13 +109,12 @@ void LinkEvents::drainNetlink(LinkNews& news) {
             news.lost = true;
             continue;
         }
-        takeMessage(buffer, static_cast<std::size_t>(got), news, relevant);
+        takeMessage(buffer, static_cast<std::size_t>(got), news);
     }
-    if (relevant) news.look = true;
-    if (any && !relevant && !news.lost) news.kernelIdle = true;
+    if (any && !news.kernel && !news.lost) news.kernelIdle = true;
 }
 
-void LinkEvents::takeMessage(const void* message, std::size_t size, LinkNews& news, bool& relevant) {
+void LinkEvents::takeMessage(const void* message, std::size_t size, LinkNews& news) {
     int left = static_cast<int>(size);
     for (const auto* header = static_cast<const nlmsghdr*>(message); NLMSG_OK(header, left);
          header = NLMSG_NEXT(header, left)) {
@@ -130,11 +128,11 @@ void LinkEvents::takeMessage(const void* message, std::size_t size, LinkNews& ne
                 pppIndex_[info.ifi_index] = true;
             else
                 pppIndex_.erase(info.ifi_index);
-            relevant = true;
+            news.kernel = true;
         } else if (type == RTM_NEWADDR || type == RTM_DELADDR) {
             if (header->nlmsg_len < NLMSG_LENGTH(sizeof(ifaddrmsg))) continue;
             const auto info = copied<ifaddrmsg>(NLMSG_DATA(header));
-            if (info.ifa_scope < RT_SCOPE_LINK && isPppIndex(static_cast<int>(info.ifa_index))) relevant = true;
+            if (info.ifa_scope < RT_SCOPE_LINK && isPppIndex(static_cast<int>(info.ifa_index))) news.kernel = true;
         } else if (type == NLMSG_ERROR || type == NLMSG_OVERRUN) {
             news.lost = true;
         }
@@ -156,7 +154,7 @@ bool LinkEvents::isPppIndex(int index) {
 void LinkEvents::drainInotify(LinkNews& news) {
     if (inotify_ < 0) return;
     alignas(inotify_event) char buffer[4096];
-    bool any = false, relevant = false, rewatch = false;
+    bool any = false, rewatch = false;
     for (;;) {
         const ssize_t got = ::read(inotify_, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
@@ -173,22 +171,21 @@ void LinkEvents::drainInotify(LinkNews& news) {
             }
             const auto watch = watches_.find(event.wd);
             if (event.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) {
-                relevant = rewatch = true;
+                news.files = rewatch = true;
                 if ((event.mask & IN_IGNORED) && watch != watches_.end()) watches_.erase(watch);
                 continue;
             }
             if (watch == watches_.end()) continue;
             if (watch->second.kind == DirKind::lock && isLineLockName(name)) {
-                relevant = news.walk = true; // a pppd starts dialling: it may have written nothing else yet
+                news.walk = true;
             } else if (watch->second.kind == DirKind::run && isLinkFileName(name)) {
-                relevant = true;
+                news.files = true;
                 rewatch = rewatch || (event.mask & IN_ISDIR);
             }
         }
     }
     if (rewatch) watchMissingDirs();
-    if (relevant) news.look = true;
-    if (any && !relevant && !news.lost) news.filesIdle = true;
+    if (any && !news.files && !news.walk && !news.lost) news.filesIdle = true;
 }
 
 } // namespace velmora

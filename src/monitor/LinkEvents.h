@@ -22,9 +22,11 @@
 namespace velmora {
 
 struct LinkNews {
-    bool look = false; // something a link depends on may have changed
-    bool walk = false; // and a pppd that writes no file yet may have started (/proc is walked)
-    bool lost = false; // news were lost (a queue overflowed, a source is missing): look everywhere
+    bool kernel = false; // a PPP interface or its addresses changed
+    bool files = false;  // pppd wrote or removed a pid file (or its run directory came or went)
+    bool walk = false;   // a serial line was locked or freed: a pppd that writes no file yet may have
+                         // started, which only a walk of /proc finds
+    bool lost = false;   // news were lost (a queue overflowed, a source is missing): look everywhere
     // A descriptor woke with nothing of the sort: the caller may let it rest.
     bool kernelIdle = false;
     bool filesIdle = false;
@@ -56,7 +58,7 @@ private:
     };
 
     void drainNetlink(LinkNews& news);
-    void takeMessage(const void* message, std::size_t size, LinkNews& news, bool& relevant);
+    void takeMessage(const void* message, std::size_t size, LinkNews& news);
     void drainInotify(LinkNews& news);
     bool isPppIndex(int index);
     void watchMissingDirs();

@@ -60,9 +60,11 @@ void LinuxConnectionSource::refreshKernelSide(std::uint64_t now) {
     const LinkNews news = events_.drain();
     if (news.kernelIdle) kernelRestsUntil_ = now + kRestMs;
     if (news.filesIdle) filesRestUntil_ = now + kRestMs;
-    if (news.walk) walkWanted_ = true;
-    if (news.look) {
-        const std::uint64_t at = armed_ ? now + kSettleMs : now;
+    if (news.walk || news.lost) walkWanted_ = true;
+    if (news.kernel || news.files || news.walk || news.lost) {
+        std::uint64_t at = armed_ ? now + kSettleMs : now;
+        // News that only a walk can follow waits for the walk it may have.
+        if (news.walk && !news.kernel && !news.files && walks_ > 0) at = std::max(at, lastWalkMs_ + kWalkGapMs);
         lookAtMs_ = lookAtMs_ ? std::min(*lookAtMs_, at) : at;
     }
     ++pollsSinceWalk_;

@@ -86,7 +86,8 @@ std::optional<LinkFacts> RouteNetlink::ask(int index, const std::string& ifname)
     request.info.ifi_family = AF_UNSPEC;
     request.info.ifi_index = index;
     if (!ifname.empty()) {
-        auto* attr = reinterpret_cast<rtattr*>(reinterpret_cast<char*>(&request) + NLMSG_ALIGN(request.header.nlmsg_len));
+        auto* attr =
+            reinterpret_cast<rtattr*>(reinterpret_cast<char*>(&request) + NLMSG_ALIGN(request.header.nlmsg_len));
         attr->rta_type = IFLA_IFNAME;
         attr->rta_len = static_cast<unsigned short>(RTA_LENGTH(ifname.size() + 1));
         std::memcpy(RTA_DATA(attr), ifname.c_str(), ifname.size() + 1);

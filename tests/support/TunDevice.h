@@ -5,9 +5,9 @@
 // source counts only PPP interfaces (a plain TUN device is a VPN's).
 
 #include <fcntl.h>
-#include <linux/if_arp.h>
 #include <linux/if_tun.h>
 #include <net/if.h>
+#include <net/if_arp.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
