@@ -63,7 +63,7 @@ TEST_F(LinkSetups, APppThatCarriesAVpnIsNoLineAndNeitherIsItsInterface) {
 }
 
 TEST_F(LinkSetups, AnotherUsersCallIsTheirsSetuidOrNot) {
-    pppdOn(30, {"pppd", "call", "theirs"}, "ppp0", 1234);                // their own pppd
+    pppdOn(30, {"pppd", "call", "theirs"}, "ppp0", 1234);               // their own pppd
     pppdOn(31, {"/usr/sbin/pppd", "call", "theirs"}, "ppp1", 1234, 0u); // setuid root, run by them
     pppdOn(32, {"pppd", "call", "ours"}, "ppp2");                       // root's
     // Theirs, written nowhere but in pppd's database.
