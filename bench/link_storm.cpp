@@ -16,12 +16,12 @@
 #include <grp.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -173,8 +173,8 @@ int latency(const std::string& pppd, const std::string& ifname, const std::strin
     std::sort(results.begin(), results.end());
     const auto n = results.size();
     const double median = n % 2 ? results[n / 2] : (results[n / 2 - 1] + results[n / 2]) / 2;
-    std::printf("latency_ms min=%.0f median=%.0f max=%.0f trials=%zu of %d\n", results.front(), median,
-                results.back(), n, trials);
+    std::printf("latency_ms min=%.0f median=%.0f max=%.0f trials=%zu of %d\n", results.front(), median, results.back(),
+                n, trials);
     return n == static_cast<std::size_t>(trials) ? 0 : 1;
 }
 

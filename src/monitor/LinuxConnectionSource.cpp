@@ -63,8 +63,14 @@ void LinuxConnectionSource::refreshKernelSide(std::uint64_t now) {
     if (news.walk || news.lost) walkWanted_ = true;
     if (news.kernel || news.files || news.walk || news.lost) {
         std::uint64_t at = armed_ ? now + kSettleMs : now;
-        // News that only a walk can follow waits for the walk it may have.
-        if (news.walk && !news.kernel && !news.files && walks_ > 0) at = std::max(at, lastWalkMs_ + kWalkGapMs);
+        // A PPP interface's news is looked at soon: it may be a link that
+        // completes. Files are followed at most once a second (a service
+        // that keeps restarting rewrites its pid file in /run), and news
+        // that only a walk can follow waits for the walk it may have.
+        if (!news.kernel && !news.lost && news.files && armed_)
+            at = std::max(at, lastLookMs_ + kLookGapMs);
+        else if (!news.kernel && !news.lost && !news.files && walks_ > 0)
+            at = std::max(at, lastWalkMs_ + kLookGapMs);
         lookAtMs_ = lookAtMs_ ? std::min(*lookAtMs_, at) : at;
     }
     ++pollsSinceWalk_;
@@ -75,10 +81,11 @@ void LinuxConnectionSource::refreshKernelSide(std::uint64_t now) {
 
 void LinuxConnectionSource::look(std::uint64_t now, bool due) {
     using Walk = PppdLinkScanner::Walk;
-    const bool mayWalk = walks_ == 0 || now - lastWalkMs_ >= kWalkGapMs;
+    const bool mayWalk = walks_ == 0 || now - lastWalkMs_ >= kLookGapMs;
     const Walk walk = due ? Walk::yes : !mayWalk ? Walk::no : walkWanted_ ? Walk::yes : Walk::ifNeeded;
     kernelLinks_ = scanner_.scan(walk);
     ++rescans_;
+    lastLookMs_ = now;
     if (scanner_.walked()) {
         ++walks_;
         lastWalkMs_ = now;
@@ -87,7 +94,7 @@ void LinuxConnectionSource::look(std::uint64_t now, bool due) {
     }
     walkWanted_ = walkWanted_ || scanner_.wantsWalk();
     lookAtMs_.reset();
-    if (walkWanted_) lookAtMs_ = lastWalkMs_ + kWalkGapMs;
+    if (walkWanted_) lookAtMs_ = lastWalkMs_ + kLookGapMs;
 }
 
 ConnectionList LinuxConnectionSource::list() {

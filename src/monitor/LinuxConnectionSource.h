@@ -7,9 +7,9 @@
 // The source also paces its caller's poll (pollPace): while nothing is
 // listed it sleeps until news; news is looked at after a short settling
 // delay, so that a burst of it (an interface made, brought up and given its
-// addresses) costs one look; /proc is walked at most once a second however
-// many events arrive; a descriptor that woke the poll with nothing that
-// concerns a link rests for a second.
+// addresses) costs one look; files are followed and /proc is walked at most
+// once a second however many events arrive; a descriptor that woke the poll
+// with nothing that concerns a link rests for a second.
 
 #include <cstdint>
 #include <deque>
@@ -43,8 +43,9 @@ public:
     static constexpr unsigned kDefaultRescanInterval = 60;
     // News is looked at this long after it woke the poll.
     static constexpr unsigned kSettleMs = 100;
-    // /proc is walked at most once in this long, news or not.
-    static constexpr unsigned kWalkGapMs = 1000;
+    // /proc is walked at most once in this long, and files' news is followed
+    // at most once in this long.
+    static constexpr unsigned kLookGapMs = 1000;
     // A descriptor that woke the poll for nothing is not listened to for this long.
     static constexpr unsigned kRestMs = 1000;
     // A link whose interface stays up but loses its address (IP negotiated
@@ -99,6 +100,7 @@ private:
     std::uint64_t rescans_ = 0;
     std::uint64_t walks_ = 0;
     std::uint64_t lastWalkMs_ = 0;
+    std::uint64_t lastLookMs_ = 0;
     std::optional<std::uint64_t> lookAtMs_; // a look is due then
     bool walkWanted_ = false;
     bool armed_ = false; // the caller sleeps on the descriptors

@@ -55,6 +55,7 @@ TEST_F(Pacing, SleepsUntilNewsAndLooksOnceItHasSettled) {
     ASSERT_EQ(pace.wakeOn.size(), 2u) << "the kernel's and the files' news";
     EXPECT_FALSE(readable(pace.wakeOn));
 
+    nowMs += 30'000; // asleep a while (the safety walk comes after a minute)
     machine.process(800, {"pppd", "call", "woken"});
     machine.tree.write("run/ppp-woken.pid", "800\n");
     ASSERT_TRUE(readable(pace.wakeOn));
@@ -85,6 +86,16 @@ TEST_F(Pacing, AStormOfNewsWalksProcAtMostOnceASecond) {
     EXPECT_GE(source.walkCount() - walks, 2u) << "news that asks for a walk is not dropped";
     ASSERT_EQ(source.snapshot().size(), 1u) << "the silent pppd was found within the storm";
     EXPECT_LE(polls, 3 * 2 + 2) << "no more than a wake and a look a second";
+}
+
+TEST_F(Pacing, AServiceRewritingItsPidFileIsFollowedAtMostOnceASecond) {
+    poll();
+    const auto looks = source.rescanCount();
+    runFor(3000, 10, [&](unsigned at) {
+        if (at % 100 == 0) machine.tree.write("run/restarting.pid", std::to_string(1000 + at) + "\n");
+    });
+    EXPECT_LE(source.rescanCount() - looks, 3u);
+    EXPECT_GE(source.rescanCount() - looks, 2u);
 }
 
 TEST_F(Pacing, TouchingAFileInTheLockDirectoryWakesNothing) {
