@@ -10,7 +10,8 @@
 //       per trial: a fake pppd makes the interface and its pid file, dials
 //       for a while, then the link completes (up, then its addresses); the
 //       time from then to the program's first charge (its journal written)
-//       is printed; then the pppd ends and the program logs the call.
+//       is printed (on standard error; the summary on standard output); then
+//       the pppd ends and the program logs the call.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -161,8 +162,8 @@ int latency(const std::string& pppd, const std::string& ifname, const std::strin
         const bool seen = awaitWrite(inotify, name, std::chrono::milliseconds(5000), charged);
         const double ms = std::chrono::duration<double, std::milli>(charged - complete).count();
         if (seen) results.push_back(ms);
-        std::printf("trial %d: %s\n", trial, seen ? (std::to_string(ms) + " ms").c_str() : "no charge within 5 s");
-        std::fflush(stdout);
+        std::fprintf(stderr, "trial %d: %s\n", trial,
+                     seen ? (std::to_string(ms) + " ms").c_str() : "no charge within 5 s");
         std::this_thread::sleep_for(std::chrono::milliseconds(1200));
         ::kill(child, SIGTERM);
         ::waitpid(child, nullptr, 0);

@@ -183,7 +183,13 @@ PollPace LinuxConnectionSource::pollPace(bool everySecond) {
     const auto now = now_();
     armed_ = false;
     if (everySecond || !events_.listening()) return {kPollPeriodMs, {}};
-    if (lookAtMs_) return {delayUntil(*lookAtMs_, now), {}};
+    if (lookAtMs_ && *lookAtMs_ <= now + kSettleMs) return {delayUntil(*lookAtMs_, now), {}};
+    if (lookAtMs_) { // a look put off (files, a walk): a PPP interface's news still brings it on
+        std::vector<int> wakeOn;
+        if (kernelRestsUntil_ <= now) wakeOn.push_back(events_.kernelDescriptor());
+        armed_ = !wakeOn.empty();
+        return {delayUntil(*lookAtMs_, now), std::move(wakeOn)};
+    }
     const bool quiet = snapshot_.empty() && !scanner_.callUnderWay();
     unsigned period = quiet ? kQuietPollPeriodMs : kPollPeriodMs;
     for (const auto restsUntil : {kernelRestsUntil_, filesRestUntil_})

@@ -136,7 +136,8 @@ int exerciseNewsFilter(const FakeMachine&) {
 }
 
 // A listed link that completes wakes the poll; it is looked at once the news
-// has settled, a tenth of a second later, not at the next one-second poll.
+// has settled, a tenth of a second later, not at the next one-second poll,
+// also while a look at files is put off.
 int exerciseCompletion(const FakeMachine& machine) {
     const int tun = velmora::testing::openTun(kIfname);
     const int sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -146,8 +147,14 @@ int exerciseCompletion(const FakeMachine& machine) {
                                  LinuxConnectionSource::kDefaultRescanInterval, [&] { return nowMs; });
     const auto list = source.list();
     if (list.count != 1 || source.status(list.firstHandle).connected) return 1; // dialling
-    const auto pace = source.pollPace(false);
+    auto pace = source.pollPace(false);
     if (pace.periodMs != kPollPeriodMs || pace.wakeOn.empty()) return 2;
+    machine.tree.write("run/other.pid", "1\n"); // followed at most once a second
+    if (!readable(pace.wakeOn)) return 7;
+    nowMs += 3;
+    source.list();
+    pace = source.pollPace(false);
+    if (pace.periodMs <= LinuxConnectionSource::kSettleMs) return 8;
     if (!setFlags(sock, IFF_UP) || !setAddress(sock, "192.0.2.7")) return kSkip;
     if (!readable(pace.wakeOn)) return 3;
     nowMs += 3;
