@@ -29,7 +29,9 @@ std::optional<MoneyText> parseMoney(std::string_view text) {
     if (!s.empty() && (s.front() == '-' || s.front() == '+')) s.remove_prefix(1);
     std::size_t pos = 0;
     std::int64_t whole = 0;
-    while (pos < s.size() && isDigit(s[pos])) whole = whole * 10 + (s[pos++] - '0');
+    for (; pos < s.size() && isDigit(s[pos]); ++pos) {
+        if (pos < kMaxWholeDigits) whole = whole * 10 + (s[pos] - '0'); // more digits are refused below
+    }
     const std::size_t wholeDigits = pos;
     if (wholeDigits == 0 || wholeDigits > kMaxWholeDigits) return std::nullopt;
     std::size_t fractionDigits = 0;
