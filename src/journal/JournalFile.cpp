@@ -122,9 +122,11 @@ std::string JournalFile::read() {
     do got = ::pread(fd_, bytes.data(), bytes.size(), 0);
     while (got < 0 && errno == EINTR);
     if (got < 0) return {};
+    // A file cut short reads as the zeros the next write fills it up with: a
+    // slot whose state lies whole before the cut still counts, so the next
+    // write cannot go behind it with a lower sequence.
     std::string newest;
     for (int slot = 0; slot < 2; ++slot) {
-        if (static_cast<std::size_t>(got) < (slot + 1) * kSlotBytes) break;
         Slot parsed = parseSlot(bytes.data() + slot * kSlotBytes);
         if (!parsed.intact || parsed.sequence <= newestSequence_) continue;
         newestSequence_ = parsed.sequence;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -62,6 +63,23 @@ TEST_F(JournalFileTest, ATornSlotIsPassedOverForTheStateBeforeIt) {
     // A write after that still counts: the file is a journal again.
     ASSERT_TRUE(writer.write("neu").ok);
     EXPECT_EQ(writer.read(), "neu");
+}
+
+TEST_F(JournalFileTest, AFileCutShortKeepsTheWholeStateBeforeTheCutAndLaterWritesFollowIt) {
+    JournalFile writer(path());
+    ASSERT_TRUE(writer.claim());
+    ASSERT_TRUE(writer.write("vorher").ok);
+    ASSERT_TRUE(writer.write("nachher").ok); // slot 1, whole before the cut
+    writer.release();
+    ASSERT_EQ(::truncate(path().c_str(), JournalFile::kSlotBytes + JournalFile::kHeaderBytes + 100), 0);
+
+    JournalFile next(path());
+    ASSERT_TRUE(next.claim());
+    EXPECT_EQ(next.read(), "nachher");
+    ASSERT_TRUE(next.write("neu").ok); // fills the file up; must count as newer than "nachher"
+    EXPECT_EQ(next.read(), "neu");
+    next.release();
+    EXPECT_EQ(JournalFile(path()).read(), "neu");
 }
 
 TEST_F(JournalFileTest, OnlyOneLiveWriterAndItsFilesArePrivate) {
