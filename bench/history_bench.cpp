@@ -17,7 +17,7 @@ void BM_SummariseLog(benchmark::State& state) {
     const auto records = static_cast<std::size_t>(state.range(0));
     std::ofstream(path, std::ios::binary)
         << velmora::test::longLog(records, velmora::epochSecondsAt(2026, 12, 9, 18, 0, 0));
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         velmora::HistoryRead read = velmora::readHistory(path);
         if (read.history.rows().size() != records) state.SkipWithError("records lost");
         benchmark::DoNotOptimize(read.history.byMonth());
@@ -30,7 +30,7 @@ BENCHMARK(BM_SummariseLog)->Arg(100'000)->Unit(benchmark::kMillisecond);
 void BM_CsvOfLog(benchmark::State& state) {
     const velmora::History history =
         velmora::test::historyOf(velmora::test::longLog(100'000, velmora::epochSecondsAt(2026, 12, 9, 18, 0, 0)));
-    for (auto _ : state) benchmark::DoNotOptimize(velmora::csvText(history.rows()));
+    for ([[maybe_unused]] auto _ : state) benchmark::DoNotOptimize(velmora::csvText(history.rows()));
 }
 BENCHMARK(BM_CsvOfLog)->Unit(benchmark::kMillisecond);
 

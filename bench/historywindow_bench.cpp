@@ -21,7 +21,7 @@ void BM_OpenHistoryWindow(benchmark::State& state) {
     const std::int64_t now = velmora::epochSecondsAt(2026, 12, 9, 18, 0, 0);
     std::ofstream(path, std::ios::binary) << velmora::test::longLog(static_cast<std::size_t>(state.range(0)), now);
     const velmora::VirtualClock clock(now * 1000);
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         velmora::HistoryWindow window({path, "€", &clock, {}});
         window.show();
         QCoreApplication::processEvents();

@@ -20,7 +20,7 @@ void BM_JournalCheckpoint(benchmark::State& state) {
     OpenConnection open{"Benchmark", localTimeOf(1'765'000'000), 1000, localTimeOf(1'765'000'000), 1000, "0.12",
                         "10.12"};
     double cost = 0.12;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         cost += 0.12;
         open.cost = formatTwoDecimals(cost);
         ++open.checkpointBootSeconds;

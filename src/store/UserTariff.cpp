@@ -57,6 +57,7 @@ bool isHolidayListDay(const SettingsProfile& profile, int dayOfWeek) {
 std::vector<TariffBand> loadBandList(const SettingsProfile& profile, BandList list) {
     const int count = std::min(profile.readInt(kCostEditorSection, countKey(list), 0), kMaxStoredBands);
     std::vector<TariffBand> bands;
+    bands.reserve(static_cast<std::size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i) {
         bands.push_back(loadBand(profile, bandSectionName(list, static_cast<std::size_t>(i))));
     }
