@@ -40,16 +40,20 @@ QJsonObject openObject(const OpenConnection& c) {
             {"total", qs(c.total)}};
 }
 
+// Boot seconds as stored; 0 for what no writer stores (negative, too large, no
+// number), which a cast would leave undefined.
+std::uint64_t bootSecondsOf(const QJsonValue& value) {
+    const double seconds = value.toDouble();
+    return seconds >= 0 && seconds < 18446744073709551616.0 ? static_cast<std::uint64_t>(seconds) : 0;
+}
+
 std::optional<OpenConnection> openOf(const QJsonObject& o) {
     std::optional<LocalTime> start = timeOf(o["start"]);
     std::optional<LocalTime> checkpoint = timeOf(o["checkpoint"]);
     if (!start || !checkpoint || !o["cost"].isString() || !o["total"].isString()) return std::nullopt;
-    return OpenConnection{o["name"].toString().toStdString(),
-                          *start,
-                          static_cast<std::uint64_t>(o["startBoot"].toDouble()),
-                          *checkpoint,
-                          static_cast<std::uint64_t>(o["checkpointBoot"].toDouble()),
-                          o["cost"].toString().toStdString(),
+    return OpenConnection{o["name"].toString().toStdString(), *start,
+                          bootSecondsOf(o["startBoot"]),      *checkpoint,
+                          bootSecondsOf(o["checkpointBoot"]), o["cost"].toString().toStdString(),
                           o["total"].toString().toStdString()};
 }
 

@@ -34,6 +34,16 @@ TEST(JournalState, TextOfAnotherKindIsNoState) {
     }
 }
 
+TEST(JournalState, BootSecondsNoWriterStoresReadAsZeroAndKeepTheState) {
+    const std::optional<JournalState> state = parseJournalText(
+        R"({"format":1,"open":{"name":"T","start":[2026,12,9,17,59,51,3],"startBoot":-1,)"
+        R"("checkpoint":[2026,12,9,18,9,51,3],"checkpointBoot":1e30,"cost":"0.72","total":"126.12"}})");
+    ASSERT_TRUE(state && state->open);
+    EXPECT_EQ(state->open->startBootSeconds, 0u);
+    EXPECT_EQ(state->open->checkpointBootSeconds, 0u);
+    EXPECT_EQ(state->open->total, "126.12");
+}
+
 TEST(JournalState, ACrashedConnectionBecomesARecordEndingAtItsLastCheckpointOnce) {
     JournalState crashed;
     crashed.open = openConnection();
