@@ -106,12 +106,9 @@ CalendarDate bussUndBettag(int year) {
 
 CalendarDate dateOfRule(const HolidayRule& rule, int year, std::chrono::sys_days easter) {
     switch (rule.anchor) {
-    case Anchor::Fixed:
-        return {year, rule.month, rule.dayOrOffset};
-    case Anchor::Easter:
-        return dateOf(easter + std::chrono::days{rule.dayOrOffset});
-    case Anchor::BussUndBettag:
-        return bussUndBettag(year);
+    case Anchor::Fixed: return {year, rule.month, rule.dayOrOffset};
+    case Anchor::Easter: return dateOf(easter + std::chrono::days{rule.dayOrOffset});
+    case Anchor::BussUndBettag: return bussUndBettag(year);
     }
     return {};
 }

@@ -11,14 +11,22 @@ TEST(HolidayChoices, NoneAndNationwideFirstThenTheStatesAlphabetically) {
     EXPECT_EQ(kHolidayChoices[0].code, "");
     EXPECT_EQ(kHolidayChoices[1].name, "nur bundesweite");
     EXPECT_EQ(kHolidayChoices[1].code, "DE");
-    const std::string_view states[] = {"BW Baden-Württemberg", "BY Bayern",
-                                       "BE Berlin",            "BB Brandenburg",
-                                       "HB Bremen",            "HH Hamburg",
-                                       "HE Hessen",            "MV Mecklenburg-Vorpommern",
-                                       "NI Niedersachsen",     "NW Nordrhein-Westfalen",
-                                       "RP Rheinland-Pfalz",   "SL Saarland",
-                                       "SN Sachsen",           "ST Sachsen-Anhalt",
-                                       "SH Schleswig-Holstein", "TH Thüringen"};
+    const std::string_view states[] = {"BW Baden-Württemberg",
+                                       "BY Bayern",
+                                       "BE Berlin",
+                                       "BB Brandenburg",
+                                       "HB Bremen",
+                                       "HH Hamburg",
+                                       "HE Hessen",
+                                       "MV Mecklenburg-Vorpommern",
+                                       "NI Niedersachsen",
+                                       "NW Nordrhein-Westfalen",
+                                       "RP Rheinland-Pfalz",
+                                       "SL Saarland",
+                                       "SN Sachsen",
+                                       "ST Sachsen-Anhalt",
+                                       "SH Schleswig-Holstein",
+                                       "TH Thüringen"};
     for (std::size_t i = 0; i < 16; ++i) {
         const HolidayChoice& choice = kHolidayChoices[i + 2];
         EXPECT_EQ(std::string(choice.code) + " " + std::string(choice.name), states[i]);

@@ -277,8 +277,8 @@ TEST(PublicHolidays, NoRegionAYearOutsideTheTableOrADateThatDoesNotExistHoldsNon
 TEST(PublicHolidays, ADayCanHoldTwoHolidays) {
     // 2008: Christi Himmelfahrt on 1 May.
     const std::vector<PublicHoliday> de = publicHolidays(2008, HolidayRegion::Nationwide);
-    EXPECT_EQ(std::count_if(de.begin(), de.end(), [](const PublicHoliday& h) { return h.date == CalendarDate{2008, 5, 1}; }),
-              2);
+    const auto onMayDay = [](const PublicHoliday& h) { return h.date == CalendarDate{2008, 5, 1}; };
+    EXPECT_EQ(std::count_if(de.begin(), de.end(), onMayDay), 2);
 }
 
 TEST(EasterSunday, KnownDatesIncludingTheEarliestTheLatestAndGausssExceptions) {
@@ -286,8 +286,8 @@ TEST(EasterSunday, KnownDatesIncludingTheEarliestTheLatestAndGausssExceptions) {
         {1818, 3, 22}, {2285, 3, 22},                // the earliest possible
         {1943, 4, 25}, {2038, 4, 25},                // the latest possible
         {1954, 4, 18}, {1981, 4, 19}, {2049, 4, 18}, // where Gauss's formula needs its two exceptions
-        {2076, 4, 19}, {2000, 4, 23}, {2008, 3, 23}, {2011, 4, 24}, {2019, 4, 21},
-        {2024, 3, 31}, {2025, 4, 20}, {2026, 4, 5},  {2027, 3, 28}, {2028, 4, 16}, {2029, 4, 1}, {2030, 4, 21},
+        {2076, 4, 19}, {2000, 4, 23}, {2008, 3, 23}, {2011, 4, 24}, {2019, 4, 21}, {2024, 3, 31},
+        {2025, 4, 20}, {2026, 4, 5},  {2027, 3, 28}, {2028, 4, 16}, {2029, 4, 1},  {2030, 4, 21},
     };
     for (const CalendarDate& easter : known) EXPECT_EQ(easterSunday(easter.year), easter) << easter.year;
 }
