@@ -19,7 +19,7 @@ QJsonArray timeArray(const LocalTime& t) { return {t.year, t.month, t.day, t.hou
 std::optional<LocalTime> timeOf(const QJsonValue& value) {
     const QJsonArray a = value.toArray();
     if (a.size() != 7) return std::nullopt;
-    for (const QJsonValue& field : a)
+    for (const QJsonValue field : a)
         if (!field.isDouble()) return std::nullopt;
     LocalTime t;
     t.year = a[0].toInt();
@@ -114,18 +114,18 @@ std::optional<JournalState> parseJournalText(std::string_view text) {
         if (!state.open) return std::nullopt;
     }
     state.logResetPending = root["resetLog"].toBool();
-    for (const QJsonValue& value : root["records"].toArray()) {
+    for (const QJsonValue value : root["records"].toArray()) {
         std::optional<LogRecord> record = recordOf(value.toObject());
         if (!record) return std::nullopt;
         state.pendingRecords.push_back(std::move(*record));
     }
-    for (const QJsonValue& value : root["settings"].toArray()) {
+    for (const QJsonValue value : root["settings"].toArray()) {
         const QJsonArray pair = value.toArray();
         if (pair.size() != 2 || !pair[0].isString() || !pair[1].isString()) return std::nullopt;
         state.pendingSettings.emplace_back(pair[0].toString().toStdString(), pair[1].toString().toStdString());
     }
     if (root["booked"].isString()) state.bookedTotal = root["booked"].toString().toStdString();
-    for (const QJsonValue& value : root["settled"].toArray()) {
+    for (const QJsonValue value : root["settled"].toArray()) {
         if (!value.isString()) return std::nullopt;
         state.settledAside.push_back(value.toString().toStdString());
     }
