@@ -17,6 +17,7 @@
 #include "meter/MeterTexts.h"
 #include "meter/SettingsStore.h"
 #include "money/Money.h"
+#include "monitor/ByteCounters.h"
 #include "platform/Clock.h"
 #include "tariff/Tariff.h"
 
@@ -32,18 +33,19 @@ Moment momentOf(const Clock& clock);
 
 // Everything the meter knows, as a plain snapshot.
 struct MeterState {
-    bool connected = false;           // an established link is shown
-    bool opened = false;              // its clock runs and its first unit is charged
-    std::uint32_t listed = 0;         // links listed at the last poll
-    LinkSighting link;                // the established link, while connected
-    LocalTime start;                  // the connection's start on the wall clock
-    std::uint64_t startBootMs = 0;    // ... and on the boot clock
-    std::uint32_t elapsedSeconds = 0; // time online as of the last poll
-    int unitLengthMs = 0;             // the unit length in force; 0: none
-    Money cost;                       // the connection's charges
-    Money total;                      // every charge since the log was last reset, this connection's included
-    int tariffZone = City;            // NoTariff: none chosen
-    int warningIndex = 0;             // -1: none chosen
+    bool connected = false;              // an established link is shown
+    bool opened = false;                 // its clock runs and its first unit is charged
+    std::uint32_t listed = 0;            // links listed at the last poll
+    LinkSighting link;                   // the established link, while connected
+    LocalTime start;                     // the connection's start on the wall clock
+    std::uint64_t startBootMs = 0;       // ... and on the boot clock
+    std::uint32_t elapsedSeconds = 0;    // time online as of the last poll
+    int unitLengthMs = 0;                // the unit length in force; 0: none
+    Money cost;                          // the connection's charges
+    Money total;                         // every charge since the log was last reset, this connection's included
+    std::optional<ByteCounters> carried; // what the connection has carried as of the last poll; nullopt: unknown
+    int tariffZone = City;               // NoTariff: none chosen
+    int warningIndex = 0;                // -1: none chosen
 };
 
 // What the window has to do after a call.
@@ -91,6 +93,8 @@ public:
     // A connection runs or a write is held back: the poll must come every
     // second; otherwise the link source may let it sleep until it has news.
     bool needsEverySecond() const;
+    // The link whose connection is metered, for the next look (sightLinks); 0: none.
+    std::uint64_t shownHandle() const { return state_.connected ? state_.link.handle : 0; }
 
 private:
     void loadSettings();
@@ -100,6 +104,8 @@ private:
     void chargeUnit();
     void updateChargePeriod();
     int switchUnitLength(int unitMs) override;
+    void startCounting(const LinkSighting& links);
+    void followCounters(const LinkSighting& links);
     void checkpoint();
     void checkpointIfDue();
     OpenConnection openConnection() const;
@@ -114,6 +120,8 @@ private:
     Moment now_; // of the call under way
     MeterEvents events_;
     std::uint64_t lastCheckpointMs_ = 0;
+    std::optional<ByteCounters> countersAtStart_; // the link's counters at the connection's first poll
+    std::optional<ByteCounters> countersLast_;    // ... and the highest since
 };
 
 } // namespace velmora
