@@ -205,17 +205,19 @@ void Meter::followCounters(const LinkSighting& links) {
                                   countersLast_->sent - countersAtStart_->sent};
 }
 
+// The bytes as the journal and the log take them: two counts, each unknown
+// when the connection's are.
+void Meter::putCarried(std::optional<std::uint64_t>& received, std::optional<std::uint64_t>& sent) const {
+    if (!state_.carried) return;
+    received = state_.carried->received;
+    sent = state_.carried->sent;
+}
+
 OpenConnection Meter::openConnection() const {
-    const std::optional<ByteCounters>& carried = state_.carried;
-    return {state_.link.entryName,
-            state_.start,
-            state_.startBootMs / 1000,
-            now_.wall,
-            now_.bootMs / 1000,
-            state_.cost,
-            state_.total,
-            carried ? std::optional(carried->received) : std::nullopt,
-            carried ? std::optional(carried->sent) : std::nullopt};
+    OpenConnection open{state_.link.entryName, state_.start, state_.startBootMs / 1000, now_.wall, now_.bootMs / 1000,
+                        state_.cost,           state_.total};
+    putCarried(open.bytesReceived, open.bytesSent);
+    return open;
 }
 
 void Meter::checkpoint() {
@@ -232,9 +234,9 @@ void Meter::checkpointIfDue() {
 // that hold its total.
 void Meter::writeLogRecord() {
     const MeterTexts shown = texts();
-    const OpenConnection open = openConnection();
-    keeper_.connectionEnded({state_.start, now_.wall, shown.cost, shown.total, open.bytesReceived, open.bytesSent},
-                            settingsToSave());
+    LogRecord record{state_.start, now_.wall, shown.cost, shown.total};
+    putCarried(record.bytesReceived, record.bytesSent);
+    keeper_.connectionEnded(record, settingsToSave());
 }
 
 // A save brings an empty tariff choice back to the first entry, as every save

@@ -33,19 +33,20 @@ Moment momentOf(const Clock& clock);
 
 // Everything the meter knows, as a plain snapshot.
 struct MeterState {
-    bool connected = false;              // an established link is shown
-    bool opened = false;                 // its clock runs and its first unit is charged
-    std::uint32_t listed = 0;            // links listed at the last poll
-    LinkSighting link;                   // the established link, while connected
-    LocalTime start;                     // the connection's start on the wall clock
-    std::uint64_t startBootMs = 0;       // ... and on the boot clock
-    std::uint32_t elapsedSeconds = 0;    // time online as of the last poll
-    int unitLengthMs = 0;                // the unit length in force; 0: none
-    Money cost;                          // the connection's charges
-    Money total;                         // every charge since the log was last reset, this connection's included
-    std::optional<ByteCounters> carried; // what the connection has carried as of the last poll; nullopt: unknown
-    int tariffZone = City;               // NoTariff: none chosen
-    int warningIndex = 0;                // -1: none chosen
+    bool connected = false;           // an established link is shown
+    bool opened = false;              // its clock runs and its first unit is charged
+    std::uint32_t listed = 0;         // links listed at the last poll
+    LinkSighting link;                // the established link, while connected
+    LocalTime start;                  // the connection's start on the wall clock
+    std::uint64_t startBootMs = 0;    // ... and on the boot clock
+    std::uint32_t elapsedSeconds = 0; // time online as of the last poll
+    int unitLengthMs = 0;             // the unit length in force; 0: none
+    Money cost;                       // the connection's charges
+    Money total;                      // every charge since the log was last reset, this connection's included
+    int tariffZone = City;            // NoTariff: none chosen
+    int warningIndex = 0;             // -1: none chosen
+    // What the connection has carried as of the last poll; nullopt: unknown.
+    std::optional<ByteCounters> carried;
 };
 
 // What the window has to do after a call.
@@ -106,6 +107,7 @@ private:
     int switchUnitLength(int unitMs) override;
     void startCounting(const LinkSighting& links);
     void followCounters(const LinkSighting& links);
+    void putCarried(std::optional<std::uint64_t>& received, std::optional<std::uint64_t>& sent) const;
     void checkpoint();
     void checkpointIfDue();
     OpenConnection openConnection() const;
