@@ -14,6 +14,7 @@
 #      first, with 10 datagrams of 300 bytes, ended by the pppd going away with
 #      its interface: only this call's 10 x 328 and 10 x 628 bytes, as the
 #      link source last saw them.
+#   3. --csv and --report read the same counts back from that log.
 #
 # Usage: link_bytes_e2e.sh <velmora executable> <fake pppd executable>
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, or no namespaces or TUN).
@@ -73,6 +74,23 @@ check_bytes() {
     echo "record $1: Empfangen=$received (datagrams: $2), Gesendet=$sent (datagrams: $3)"
 }
 
+# The command line shows what the log holds: the CSV's received and sent of
+# each record, and a "Daten" figure (not "-") in the report.
+check_commands() {
+    local csv report i row
+    csv=$(XDG_DATA_HOME="$data" "$velmora" --csv -) || fail "--csv failed"
+    csv=${csv//$'\r'/}
+    [[ $(head -1 <<<"$csv") == start,end,seconds,cost,total,received,sent ]] || fail "CSV header: $(head -1 <<<"$csv")"
+    for i in 1 2; do
+        row=$(sed -n "$((i + 1))p" <<<"$csv")
+        [[ ${row#*,*,*,*,*,} == "$(record_value "$i" Empfangen),$(record_value "$i" Gesendet)" ]] ||
+            fail "CSV row $i '$row' does not hold record $i's bytes"
+    done
+    report=$(XDG_DATA_HOME="$data" "$velmora" --report) || fail "--report failed"
+    grep -Eq '[0-9]+\.[0-9] MB$' <<<"$(sed -n 2p <<<"$report")" || fail "no Daten figure in the report: $report"
+    echo "--csv and --report show the logged bytes"
+}
+
 inside() {
     private_machine
     journal=$data/velmora/zelvar.journal
@@ -97,6 +115,7 @@ inside() {
     check_record_count 2
     check_bytes 1 $((20 * 1028)) $((20 * 528))
     check_bytes 2 $((10 * 628)) $((10 * 328))
+    check_commands
     echo "PASS"
 }
 
