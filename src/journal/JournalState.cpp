@@ -59,8 +59,8 @@ QJsonObject openObject(const OpenConnection& c) {
                   {"startBoot", static_cast<double>(c.startBootSeconds)},
                   {"checkpoint", timeArray(c.checkpoint)},
                   {"checkpointBoot", static_cast<double>(c.checkpointBootSeconds)},
-                  {"cost", qs(c.cost.text())},
-                  {"total", qs(c.total.text())}};
+                  {"cost", qs(c.cost.exactText())},
+                  {"total", qs(c.total.exactText())}};
     putBytes(o, c.bytesReceived, c.bytesSent);
     return o;
 }
@@ -71,6 +71,13 @@ std::optional<Money> moneyOf(const QJsonValue& value) {
     return parsed->amount;
 }
 
+// Boot seconds as stored; 0 for what no writer stores (negative, too large, no
+// number), which a cast would leave undefined.
+std::uint64_t bootSecondsOf(const QJsonValue& value) {
+    const double seconds = value.toDouble();
+    return seconds >= 0 && seconds < 18446744073709551616.0 ? static_cast<std::uint64_t>(seconds) : 0;
+}
+
 std::optional<OpenConnection> openOf(const QJsonObject& o) {
     std::optional<LocalTime> start = timeOf(o["start"]);
     std::optional<LocalTime> checkpoint = timeOf(o["checkpoint"]);
@@ -79,9 +86,9 @@ std::optional<OpenConnection> openOf(const QJsonObject& o) {
     if (!start || !checkpoint || !cost || !total) return std::nullopt;
     return OpenConnection{o["name"].toString().toStdString(),
                           *start,
-                          static_cast<std::uint64_t>(o["startBoot"].toDouble()),
+                          bootSecondsOf(o["startBoot"]),
                           *checkpoint,
-                          static_cast<std::uint64_t>(o["checkpointBoot"].toDouble()),
+                          bootSecondsOf(o["checkpointBoot"]),
                           *cost,
                           *total,
                           bytesOf(o["received"]),
