@@ -124,6 +124,9 @@ private:
     std::uint64_t lastCheckpointMs_ = 0;
     std::optional<ByteCounters> countersAtStart_; // the link's counters at the connection's first poll
     std::optional<ByteCounters> countersLast_;    // ... and the highest since
+
+    // The day's answer of the holiday calendar, asked once a day, not once a tick.
+    PublicHolidayCache holidays_;
 };
 
 } // namespace velmora
