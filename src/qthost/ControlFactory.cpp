@@ -4,18 +4,21 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyleOptionFrame>
 #include <QTextOption>
 #include <QValidator>
 
+#include "qthost/FramedGroupBox.h"
 #include "qthost/Icons.h"
 #include "qthost/ListControls.h"
 #include "qthost/QtText.h"
@@ -78,13 +81,9 @@ QWidget* createFrame(QWidget* parent) {
 }
 
 QWidget* createGroupBox(const ControlTemplate& t, QWidget* parent) {
-    auto* box = new QGroupBox(qtText(t.text), parent);
     // The frame's top edge runs through the middle of the title, as the
     // templates expect; drawn below the title it would crowd the first row.
-    box->setStyleSheet(
-        QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
-                       " margin-top: 0.5em; }"
-                       "QGroupBox::title { subcontrol-origin: margin; left: 0.6em; padding: 0 0.2em; }"));
+    auto* box = new FramedGroupBox(qtText(t.text), parent);
     // It only frames its neighbours: it must neither cover them nor take their clicks.
     box->setAttribute(Qt::WA_TransparentForMouseEvents);
     return box;
@@ -124,13 +123,34 @@ private:
     QLineEdit* edit_;
 };
 
+// A plain list opens as a list, not as a menu: the style is asked through a
+// proxy rather than told by a style sheet, which would bring Qt's whole style
+// sheet machinery into memory for one answer. One proxy serves every list.
+class ListPopupStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override {
+        if (hint == SH_ComboBox_Popup) return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
+
+QStyle* listPopupStyle() {
+    static QPointer<ListPopupStyle> style;
+    if (!style) {
+        style = new ListPopupStyle;
+        style->setParent(QCoreApplication::instance()); // goes with the application, before its base style
+    }
+    return style;
+}
+
 QWidget* createComboBox(const ControlTemplate& t, QWidget* parent) {
     auto* combo = new QComboBox(parent);
     if (t.sorted) markSorted(*combo);
     if (t.kind != ControlKind::DropDownCombo) {
         // A plain list opens as a list of the template's height, not as a
         // menu of every entry (which Qt's styles prefer for lists without an edit field).
-        combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+        combo->setStyle(listPopupStyle());
         return combo;
     }
     combo->setEditable(true);
