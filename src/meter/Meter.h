@@ -88,9 +88,9 @@ public:
     // The caption after a poll: "<cost> <currency>  /  <time online> h", or
     // "Keine Verbindung".
     std::string caption(std::string_view currency) const;
-    // Nothing is listed, no connection runs and nothing waits to be written: a
-    // poll now would change nothing.
-    bool idle() const;
+    // A connection runs or a write is held back: the poll must come every
+    // second; otherwise the link source may let it sleep until it has news.
+    bool needsEverySecond() const;
 
 private:
     void loadSettings();
@@ -114,6 +114,9 @@ private:
     Moment now_; // of the call under way
     MeterEvents events_;
     std::uint64_t lastCheckpointMs_ = 0;
+
+    // The day's answer of the holiday calendar, asked once a day, not once a tick.
+    PublicHolidayCache holidays_;
 };
 
 } // namespace velmora
