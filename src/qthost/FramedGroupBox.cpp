@@ -31,8 +31,8 @@ void FramedGroupBox::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(QRectF(rect().adjusted(0, lines(metrics, 0.5), 0, 0)).adjusted(0.5, 0.5, -0.5, -0.5), 1, 1);
     painter.restore();
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(titleBox.adjusted(room + kTitleInset, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     title());
+    painter.drawText(titleBox.adjusted(room + kTitleInset, 0, 0, 0),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title());
 }
 
 } // namespace velmora
