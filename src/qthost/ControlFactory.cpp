@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +14,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleFactory>
 #include <QStyleOptionFrame>
 #include <QTextOption>
 #include <QValidator>
@@ -128,6 +129,8 @@ private:
 // sheet machinery into memory for one answer. One proxy serves every list.
 class ListPopupStyle : public QProxyStyle {
 public:
+    using QProxyStyle::QProxyStyle;
+
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returned) const override {
         if (hint == SH_ComboBox_Popup) return 0;
@@ -138,8 +141,9 @@ public:
 QStyle* listPopupStyle() {
     static QPointer<ListPopupStyle> style;
     if (!style) {
-        style = new ListPopupStyle;
-        style->setParent(QCoreApplication::instance()); // goes with the application, before its base style
+        // Over a style of the application's own kind, whatever it was set to.
+        style = new ListPopupStyle(QStyleFactory::create(QApplication::style()->name()));
+        style->setParent(QApplication::instance()); // goes with the application, before its base style
     }
     return style;
 }
