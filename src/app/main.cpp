@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "app/CommandLine.h"
+#include "app/DesktopNotifications.h"
 #include "app/Display.h"
 #include "app/HistoryWindowViewer.h"
 #include "app/MonitorApp.h"
@@ -78,8 +79,9 @@ int runMonitor(int argc, char* argv[]) {
                                            QString::fromStdString(facts.currencySymbol().value_or("$"))}});
 
     // Without the lock and without an answer the window shows but does not meter.
-    velmora::MonitorApp app(
-        {host, clock, *source, facts, profile, log, &history, &autostart, metering ? "" : instance.undecidedReason()});
+    velmora::DesktopNotifications notifications(velmora::kProductName, "velmora", velmora::kAppId);
+    velmora::MonitorApp app({host, clock, *source, facts, profile, log, &history, &autostart,
+                             metering ? "" : instance.undecidedReason(), nullptr, &notifications});
     instance.onComeForward([&app] { app.bringMainWindowForward(); });
     // `kill`, the session's end, Ctrl+C and a closed terminal end the program
     // as Escape does: a running connection is logged, the settings are saved.

@@ -6,6 +6,7 @@
 // and comes back from there. Everything happens in its handlers on the one UI
 // thread.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ public:
     const MeterState& meterState() const { return meter_.state(); }
     bool hiddenInTray() const { return hiddenInTray_; }
     bool trayAvailable() const { return tray_.available(); }
+    // The meter's figures of the billing period as `velmora --status --json` prints them.
+    std::string budgetStatusJson();
 
 private:
     void pollTick();
@@ -57,6 +60,7 @@ private:
     std::vector<TrayAction> trayActions();
     void toggleAutostart();
     void tellUser(const std::string& title, const std::string& text);
+    void tellBudget(const BudgetAlert& alert);
 
     MonitorEnvironment env_;
     WindowId self_ = 0;
@@ -66,6 +70,7 @@ private:
     bool hiddenInTray_ = false; // reachable only through the notification-area icon
     bool pollQuiet_ = false;    // the poll sleeps until the link source has news
     std::string currencyText_ = "$";
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true); // for answers that come after the end
 };
 
 } // namespace velmora
