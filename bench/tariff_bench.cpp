@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "holidays/PublicHolidays.h"
 #include "tariff/Tariff.h"
 
 namespace velmora {
@@ -77,6 +78,35 @@ void BM_UserDefined24Bands(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_UserDefined24Bands)->Unit(benchmark::kMicrosecond);
+
+// A built-in zone as the meter evaluates it, its "Land" read from a real file
+// each time (empty, or Bayern's holidays with the calendar asked once a day).
+void evaluateBuiltInZoneWithLand(benchmark::State& state, const std::string& land) {
+    const HourlyUserTariffFile file;
+    SettingsProfile profile(file.path());
+    profile.writeString("Feiertage", "Land", land);
+    PublicHolidayCache holidays;
+    CountingReceiver receiver;
+    const LocalTime t = wednesdayAt(10, 30);
+    for (auto _ : state) {
+        evaluateTariff(Region200, t, profile, receiver, holidays);
+    }
+    state.counters["calendar_lookups"] = static_cast<double>(holidays.calendarLookups());
+}
+void BM_BuiltInZoneNoHolidays(benchmark::State& state) { evaluateBuiltInZoneWithLand(state, ""); }
+void BM_BuiltInZoneHolidaysBY(benchmark::State& state) { evaluateBuiltInZoneWithLand(state, "BY"); }
+BENCHMARK(BM_BuiltInZoneNoHolidays)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BuiltInZoneHolidaysBY)->Unit(benchmark::kMicrosecond);
+
+// The calendar asked without a cache: what the first tick of a day pays.
+void BM_HolidayCalendarOneDay(benchmark::State& state) {
+    int day = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(isPublicHoliday({2026, 12, 1 + day}, HolidayRegion::BY));
+        day = (day + 1) % 31;
+    }
+}
+BENCHMARK(BM_HolidayCalendarOneDay)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace velmora

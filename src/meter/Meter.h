@@ -125,6 +125,9 @@ private:
     Moment now_; // of the call under way
     MeterEvents events_;
     std::uint64_t lastCheckpointMs_ = 0;
+
+    // The day's answer of the holiday calendar, asked once a day, not once a tick.
+    PublicHolidayCache holidays_;
 };
 
 } // namespace velmora

@@ -112,6 +112,11 @@ struct BudgetSettings {
     std::string notified; // what the meter has told of the period: "2026-12-15 80"
 };
 
+// Section "Feiertage": whose public holidays the tariffs charge as Sundays.
+struct HolidaySettings {
+    std::string land; // "" none, "DE" the nationwide ones, or a state's code (holidays/HolidayRegion.h)
+};
+
 namespace settings {
 
 inline constexpr std::string_view kTotalKey = "Kosten";
@@ -153,6 +158,9 @@ inline constexpr SettingKey<BudgetSettings> kBudgetKeys[] = {
     key<&BudgetSettings::notified>("Gemeldet"),
 };
 inline constexpr auto kBudget = settingsSection("Budget", kBudgetKeys);
+
+inline constexpr SettingKey<HolidaySettings> kHolidayKeys[] = {key<&HolidaySettings::land>("Land")};
+inline constexpr auto kHolidays = settingsSection("Feiertage", kHolidayKeys);
 
 } // namespace settings
 
