@@ -13,6 +13,7 @@
 #include "app/Display.h"
 #include "app/HistoryWindowViewer.h"
 #include "app/MonitorApp.h"
+#include "app/SettingsWindowOpener.h"
 #include "instance/SingleInstance.h"
 #include "monitor/LinuxConnectionSource.h"
 #include "monitor/LinuxSystemFacts.h"
@@ -80,8 +81,9 @@ int runMonitor(int argc, char* argv[]) {
 
     // Without the lock and without an answer the window shows but does not meter.
     velmora::DesktopNotifications notifications(velmora::kProductName, "velmora", velmora::kAppId);
+    velmora::SettingsWindowOpener settingsWindow(profile, facts.currencySymbol().value_or("$"));
     velmora::MonitorApp app({host, clock, *source, facts, profile, log, &history, &autostart,
-                             metering ? "" : instance.undecidedReason(), nullptr, &notifications});
+                             metering ? "" : instance.undecidedReason(), &settingsWindow, &notifications});
     instance.onComeForward([&app] { app.bringMainWindowForward(); });
     // `kill`, the session's end, Ctrl+C and a closed terminal end the program
     // as Escape does: a running connection is logged, the settings are saved.
