@@ -35,11 +35,13 @@ QStringList argumentsOf(int argc, char* argv[]) {
 
 std::string logPath() { return velmora::dataDirectory() + "/" + velmora::kLogFileName; }
 
-// --help, --version, --report, --csv and mistakes: no display, no window.
+// --help, --version, --report, --csv, --status and mistakes: no display, no window.
 int runCommand(int argc, char* argv[], const velmora::Invocation& invocation) {
     QCoreApplication application(argc, argv);
     const velmora::LinuxSystemFacts facts;
-    const velmora::CommandInputs inputs{logPath(), facts.currencySymbol().value_or("$")};
+    const std::string profile = velmora::dataDirectory() + "/" +
+                                velmora::profileFileName(QCoreApplication::applicationFilePath().toStdString());
+    const velmora::CommandInputs inputs{logPath(), facts.currencySymbol().value_or("$"), profile};
     return velmora::runCommand(invocation, inputs, std::cout, std::cerr);
 }
 
@@ -77,7 +79,8 @@ int runMonitor(int argc, char* argv[]) {
 
     velmora::HistoryWindowViewer history({velmora::historyProgramPath(QCoreApplication::applicationDirPath()),
                                           {"--protokoll", QString::fromStdString(logPath()), "--waehrung",
-                                           QString::fromStdString(facts.currencySymbol().value_or("$"))}});
+                                           QString::fromStdString(facts.currencySymbol().value_or("$")),
+                                           "--einstellungen", QString::fromStdString(profile.path())}});
 
     // Without the lock and without an answer the window shows but does not meter.
     velmora::DesktopNotifications notifications(velmora::kProductName, "velmora", velmora::kAppId);

@@ -79,4 +79,12 @@ FilesFigures figuresFromFiles(const BudgetPlan& plan, const std::string& logPath
     return {figuresOf(plan, period, read.logged + journal.open, RunningConnection{}, now), read.ok, read.reason};
 }
 
+BudgetFigures figuresFromRows(const BudgetPlan& plan, const std::vector<ConnectionRow>& rows,
+                              const std::string& logPath, const LocalTime& now) {
+    const BillingPeriod period = *billingPeriodOf(CalendarDate::of(now), plan.billingDay);
+    const JournalSpending journal = journalSpending(journalPathBeside(logPath), period);
+    return figuresOf(plan, period, loggedSpending(rows, period, journal.heldBack) + journal.open, RunningConnection{},
+                     now);
+}
+
 } // namespace velmora

@@ -48,5 +48,8 @@ struct FilesFigures {
     std::string reason; // German, when the log cannot be read
 };
 FilesFigures figuresFromFiles(const BudgetPlan& plan, const std::string& logPath, const LocalTime& now);
+// The same for the log's rows read already.
+BudgetFigures figuresFromRows(const BudgetPlan& plan, const std::vector<ConnectionRow>& rows,
+                              const std::string& logPath, const LocalTime& now);
 
 } // namespace velmora

@@ -125,6 +125,9 @@ void HistoryWindow::buildWindow() {
     totals_ = named(new QLabel(this), "summe");
     totals_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     totals_->setWordWrap(true);
+    budget_ = named(new QLabel(this), "budget");
+    budget_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    budget_->setWordWrap(true);
     note_ = named(new QLabel(this), "hinweis");
     note_->setWordWrap(true);
     exportStatus_ = named(new QLabel(this), "exportstatus");
@@ -140,6 +143,7 @@ void HistoryWindow::buildWindow() {
     top->addWidget(buildChart(), 3);
     top->addLayout(buildPriciest(), 2);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(budget_);
     layout->addLayout(top, 2);
     layout->addLayout(buildChoosers());
     layout->addWidget(totals_);
@@ -298,7 +302,17 @@ void HistoryWindow::reload() {
     browser_->setHistory(std::move(read.history));
     note_->setText(noteText(stats, readProblem_));
     note_->setVisible(!note_->text().isEmpty());
+    showBudget();
     showBrowser();
+}
+
+// The billing period as it stands: the whole log's, whatever period is chosen.
+void HistoryWindow::showBudget() {
+    QStringList lines;
+    if (setup_.budgetLines)
+        for (const std::string& line : setup_.budgetLines(browser_->history())) lines << qt(line);
+    budget_->setText(lines.join('\n'));
+    budget_->setVisible(!lines.isEmpty());
 }
 
 // Everything the browser says, after it changed its period or its rows.

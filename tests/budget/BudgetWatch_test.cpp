@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "budget/BudgetReport.h"
 #include "budget/BudgetWatch.h"
 #include "budget/PeriodSpending.h"
 #include "history/HistoryTestSupport.h"
@@ -190,9 +191,30 @@ TEST_F(SpendingTest, RecordsHeldBackCountOnceAndTheJournalsOpenConnectionWithIt)
     EXPECT_FALSE(files.figures.running.connected) << "no meter: nothing runs";
     EXPECT_EQ(files.figures.period, december);
 
+    EXPECT_EQ(figuresFromRows({euros(50), 15}, historyOf(readFileBytes(logPath())).rows(), logPath(),
+                              at(2026, 12, 18, 20, 6, 0))
+                  .spent,
+              euros(2.16))
+        << "the log read already, the journal beside it";
+
     writeFileBytes(journalPathBeside(logPath()), "kein Zwischenstand");
     EXPECT_EQ(figuresFromFiles({euros(50), 15}, logPath(), at(2026, 12, 18, 20, 6, 0)).figures.spent, euros(1.20))
         << "a damaged journal adds nothing";
+}
+
+TEST_F(SpendingTest, TheHistoryWindowSaysThePeriodAgainstTheBudgetAndItsForecast) {
+    writeFileBytes(logPath(), record(at(2026, 12, 15, 8, 0, 0), at(2026, 12, 15, 9, 0, 0), "31.00", "31.00"));
+    const auto lines = [&](const BudgetPlan& plan, const LocalTime& now) {
+        return historyWindowLines(
+            plan, figuresFromRows(plan, historyOf(readFileBytes(logPath())).rows(), logPath(), now), "€");
+    };
+    EXPECT_EQ(lines({euros(50), 15}, at(2026, 12, 20, 0, 0, 0)),
+              (std::vector<std::string>{"Abrechnungszeitraum 15.12.2026 bis 14.1.2027: 31.00 € von 50.00 € (62 %)",
+                                        "Prognose zum 14.1.2027: 192.20 €, über dem Budget"}));
+    EXPECT_EQ(lines({std::nullopt, 15}, at(2026, 12, 15, 12, 0, 0)),
+              (std::vector<std::string>{"Abrechnungszeitraum 15.12.2026 bis 14.1.2027: 31.00 €",
+                                        "Prognose ab dem zweiten Tag des Abrechnungszeitraums"}));
+    EXPECT_TRUE(lines({}, at(2026, 12, 20, 0, 0, 0)).empty()) << "nothing chosen: the window as it was";
 }
 
 } // namespace
