@@ -146,7 +146,7 @@ std::string Meter::caption(std::string_view currency) const {
     return state_.cost.text() + " " + std::string(currency) + "  /  " + formatElapsed(state_.elapsedSeconds) + " h";
 }
 
-bool Meter::idle() const { return !state_.connected && state_.listed == 0 && !keeper_.holdsBack(); }
+bool Meter::needsEverySecond() const { return state_.connected || keeper_.holdsBack(); }
 
 // Another link that takes first place ends the shown connection as a drop
 // does, and opens as a new one in the same poll.

@@ -90,9 +90,9 @@ public:
     // The caption after a poll: "<cost> <currency>  /  <time online> h", or
     // "Keine Verbindung".
     std::string caption(std::string_view currency) const;
-    // Nothing is listed, no connection runs and nothing waits to be written: a
-    // poll now would change nothing.
-    bool idle() const;
+    // A connection runs or a write is held back: the poll must come every
+    // second; otherwise the link source may let it sleep until it has news.
+    bool needsEverySecond() const;
 
     // The billing period so far, the running connection as charged, for the status.
     BudgetFigures budgetFigures(const Moment& now);
