@@ -200,7 +200,7 @@ std::optional<std::string> liveStatus(const std::string& answer, bool json) {
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(answer));
     const QJsonValue text = document.object().value(QStringLiteral("text"));
     if (!document.isObject() || !text.isString()) return std::nullopt;
-    if (json) return QString::fromUtf8(document.toJson(QJsonDocument::Compact)).toStdString();
+    if (json) return answer; // as the meter wrote it: its keys in their order, its amounts with two decimals
     return text.toString().toStdString();
 }
 

@@ -2,6 +2,7 @@
 // dial-up links; with options a command that prints and ends (app/CommandLine.h).
 #include <malloc.h>
 
+#include <chrono>
 #include <csignal>
 #include <iostream>
 
@@ -26,6 +27,9 @@
 namespace {
 
 constexpr int kTrimAfterStartMs = 2000;
+// How long `--status` waits for the meter's answer; it answers within
+// milliseconds, so a longer wait means a meter that hangs.
+constexpr std::chrono::milliseconds kMeterAnswerTimeout{500};
 
 QStringList argumentsOf(int argc, char* argv[]) {
     QStringList arguments;
@@ -41,7 +45,11 @@ int runCommand(int argc, char* argv[], const velmora::Invocation& invocation) {
     const velmora::LinuxSystemFacts facts;
     const std::string profile = velmora::dataDirectory() + "/" +
                                 velmora::profileFileName(QCoreApplication::applicationFilePath().toStdString());
-    const velmora::CommandInputs inputs{logPath(), facts.currencySymbol().value_or("$"), profile};
+    velmora::CommandInputs inputs{logPath(), facts.currencySymbol().value_or("$"), profile};
+    // A meter that does not answer in time is taken for none: the files then.
+    inputs.askMeter = [directory = velmora::dataDirectory()](std::string_view request) {
+        return velmora::SingleInstance::ask(directory, request, kMeterAnswerTimeout);
+    };
     return velmora::runCommand(invocation, inputs, std::cout, std::cerr);
 }
 
@@ -91,6 +99,12 @@ int runMonitor(int argc, char* argv[]) {
     velmora::MonitorApp app({host, clock, *source, facts, profile, log, &history, &autostart,
                              metering ? "" : instance.undecidedReason(), &settingsWindow, &notifications});
     instance.onComeForward([&app] { app.bringMainWindowForward(); });
+    // `velmora --status` asks the meter for its live figures.
+    if (metering)
+        instance.onQuery([&app](std::string_view request) {
+            velmora::MonitorDialog* main = app.mainWindow();
+            return request == velmora::kStatusRequest && main ? main->budgetStatusJson() : std::string();
+        });
     // `kill`, the session's end, Ctrl+C and a closed terminal end the program
     // as Escape does: a running connection is logged, the settings are saved.
     const auto endAsEscape = [&host, &app] {

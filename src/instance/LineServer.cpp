@@ -82,8 +82,7 @@ void LineServer::open(int fd) {
     connection->writable->setEnabled(false);
     QObject::connect(connection->readable, &QSocketNotifier::activated, connection->owner,
                      [this, id] { readFrom(id); });
-    QObject::connect(connection->writable, &QSocketNotifier::activated, connection->owner,
-                     [this, id] { writeTo(id); });
+    QObject::connect(connection->writable, &QSocketNotifier::activated, connection->owner, [this, id] { writeTo(id); });
     QTimer::singleShot(patience_, connection->owner, [this, id] { close(id); });
     connections_.emplace(id, std::move(connection));
 }

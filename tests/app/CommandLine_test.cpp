@@ -211,7 +211,7 @@ TEST_F(BudgetCommandRun, StatusAsksTheMeterAndWithoutItReadsTheFiles) {
     EXPECT_EQ(out.str(), "Verbunden 0:12:34\n");
     EXPECT_EQ(asked, std::vector<std::string>{std::string(kStatusRequest)});
     ASSERT_EQ(runAt({"--status", "--json"}, noon(2026, 12, 16), meter), kExitOk);
-    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(out.str())).object()["seconds"].toInt(), 754);
+    EXPECT_EQ(out.str(), live + "\n") << "passed on as the meter wrote it";
 
     // An answer that is not the status (an older meter, a damaged line): the files.
     meter.askMeter = [](std::string_view) -> std::optional<std::string> { return "hallo"; };
