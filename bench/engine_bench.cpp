@@ -64,7 +64,7 @@ void runPollTicks(benchmark::State& state, int zone, std::size_t paddingBytes = 
         host.advance(1000); // the connection opens
         host.advance(1000);
         const std::uint64_t parsesBefore = profile.parsesOfFile();
-        for (auto _ : state) host.advance(1000);
+        for ([[maybe_unused]] auto _ : state) host.advance(1000);
         // The file is unchanged throughout: a tick must never parse it again.
         state.counters["parses_during_ticks"] = static_cast<double>(profile.parsesOfFile() - parsesBefore);
         host.pressEscape(app.mainWindow()->window());
@@ -78,7 +78,7 @@ void BM_PollTickUserTariff24Bands(benchmark::State& state) { runPollTicks(state,
 // The same with 100 MB of notes in the profile: parsed once when it changes,
 // so a tick costs about what it costs with a small profile.
 void BM_PollTickUserTariff24Bands100MBProfile(benchmark::State& state) {
-    runPollTicks(state, UserDefined, 100u * 1024 * 1024);
+    runPollTicks(state, UserDefined, std::size_t{100} * 1024 * 1024);
 }
 
 // With a state's public holidays: the calendar is asked once a day, so a tick

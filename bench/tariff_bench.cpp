@@ -62,7 +62,7 @@ void BM_BuiltInZone(benchmark::State& state) {
     const SettingsProfile profile("/nonexistent/velmora.ini");
     CountingReceiver receiver;
     const LocalTime t = wednesdayAt(10, 30);
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         evaluateTariff(Region200, t, profile, receiver);
     }
 }
@@ -73,7 +73,7 @@ void BM_UserDefined24Bands(benchmark::State& state) {
     const SettingsProfile profile(file.path());
     CountingReceiver receiver;
     const LocalTime t = wednesdayAt(23, 30);
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         evaluateTariff(UserDefined, t, profile, receiver);
     }
 }

@@ -38,14 +38,21 @@ QJsonObject openObject(const OpenConnection& c) {
             {"startBoot", static_cast<double>(c.startBootSeconds)},
             {"checkpoint", timeArray(c.checkpoint)},
             {"checkpointBoot", static_cast<double>(c.checkpointBootSeconds)},
-            {"cost", qs(c.cost.text())},
-            {"total", qs(c.total.text())}};
+            {"cost", qs(c.cost.exactText())},
+            {"total", qs(c.total.exactText())}};
 }
 
 std::optional<Money> moneyOf(const QJsonValue& value) {
     const std::optional<ParsedMoney> parsed = parseMoneyText(value.toString().toStdString());
     if (!value.isString() || !parsed) return std::nullopt;
     return parsed->amount;
+}
+
+// Boot seconds as stored; 0 for what no writer stores (negative, too large, no
+// number), which a cast would leave undefined.
+std::uint64_t bootSecondsOf(const QJsonValue& value) {
+    const double seconds = value.toDouble();
+    return seconds >= 0 && seconds < 18446744073709551616.0 ? static_cast<std::uint64_t>(seconds) : 0;
 }
 
 std::optional<OpenConnection> openOf(const QJsonObject& o) {
@@ -56,9 +63,9 @@ std::optional<OpenConnection> openOf(const QJsonObject& o) {
     if (!start || !checkpoint || !cost || !total) return std::nullopt;
     return OpenConnection{o["name"].toString().toStdString(),
                           *start,
-                          static_cast<std::uint64_t>(o["startBoot"].toDouble()),
+                          bootSecondsOf(o["startBoot"]),
                           *checkpoint,
-                          static_cast<std::uint64_t>(o["checkpointBoot"].toDouble()),
+                          bootSecondsOf(o["checkpointBoot"]),
                           *cost,
                           *total};
 }
