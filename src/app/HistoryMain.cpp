@@ -109,12 +109,10 @@ int main(int argc, char* argv[]) {
 
     const std::string logPath = parser.value(log).toStdString();
     const std::string symbol = parser.value(currency).toStdString();
-    velmora::HistoryWindow window({logPath,
-                                   symbol,
-                                   0,
-                                   velmora::exportFileDialog(),
-                                   {},
-                                   budgetLines(parser.value(settings).toStdString(), logPath, symbol)});
+    velmora::HistoryWindowSetup setup{logPath, symbol, 0, velmora::exportFileDialog(), {}};
+    setup.settingsPath = parser.value(settings).toStdString();
+    setup.budgetLines = budgetLines(setup.settingsPath, logPath, symbol);
+    velmora::HistoryWindow window(std::move(setup));
     window.setWindowIcon(velmora::iconForResource(velmora::ids::ProgramIcon));
     std::optional<MeterPipe> meter;
     if (MeterPipe::isPipe()) meter.emplace(window);

@@ -51,6 +51,9 @@ struct HistoryWindowSetup {
     // The current billing period against the budget and its forecast, a line
     // each, from the log as just read; none: no budget chosen, nothing shown.
     std::function<std::vector<std::string>(const History& history)> budgetLines = {};
+    // The settings file: when it changes (a budget chosen meanwhile), the
+    // lines are made again; so they are every minute, for a new period.
+    std::string settingsPath = {};
 };
 
 class HistoryWindow : public QWidget {

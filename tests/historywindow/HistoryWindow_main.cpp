@@ -274,6 +274,25 @@ TEST_F(HistoryWindowTest, TheBillingPeriodsLinesFollowTheLogAndNoneHideTheirPlac
     EXPECT_FALSE(part<QLabel>(*plain, "budget")->isVisible()) << "no budget chosen: no line";
 }
 
+TEST_F(HistoryWindowTest, ABudgetChosenWhileTheWindowIsOpenShowsAtOnce) {
+    writeLog();
+    const std::string settings = pathOf("velmora.INI");
+    HistoryWindowSetup setup{logPath(), "€", 2026, {}, pathOf("heim")};
+    setup.settingsPath = settings;
+    setup.budgetLines = [&settings](const History&) -> std::vector<std::string> {
+        const std::string text = readFileBytes(settings);
+        if (text.empty()) return {};
+        return {text};
+    };
+    HistoryWindow window(setup);
+    window.show();
+    auto* budget = part<QLabel>(window, "budget");
+    EXPECT_FALSE(budget->isVisible());
+    writeFileBytes(settings, "Monat=50");
+    ASSERT_TRUE(eventually([&] { return budget->isVisible() && budget->text() == "Monat=50"; }))
+        << budget->text().toStdString();
+}
+
 TEST_F(HistoryWindowTest, KeyboardAndTheDesktopsPalette) {
     writeLog();
     auto window = open();
