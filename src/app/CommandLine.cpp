@@ -25,12 +25,11 @@ const QString kProgram = QStringLiteral("velmora");
 struct Options {
     QCommandLineOption help{{"h", "help"}, "Zeigt diese Hilfe und endet."};
     QCommandLineOption version{{"v", "version"}, "Zeigt die Versionsnummer und endet."};
-    QCommandLineOption report{"report", "Gibt die Kosten je Monat als Tabelle aus."};
+    QCommandLineOption report{"report", "Gibt die Kosten je Monat (mit Stichtag: je Zeitraum) als Tabelle aus."};
     QCommandLineOption csv{"csv", "Schreibt jede Verbindung als CSV in DATEI (\"-\": Standardausgabe).", "DATEI"};
     QCommandLineOption month{"monat", "Nur die Verbindungen dieses Monats (zu --report oder --csv).", "JJJJ-MM"};
     QCommandLineOption year{"jahr", "Nur die Verbindungen dieses Jahres (zu --report oder --csv).", "JJJJ"};
-    QCommandLineOption status{"status", "Gibt in einer Zeile aus, was die laufende Verbindung und der Monat bisher "
-                                        "kosten, mit dem Anteil am Budget."};
+    QCommandLineOption status{"status", "Gibt den Stand in einer Zeile aus: Verbindung, Zeitraum bisher, Budget."};
     QCommandLineOption json{"json", "Gibt den Bericht oder den Stand als JSON aus (zu --report oder --status)."};
     QCommandLineOption semicolon{"semikolon", "Schreibt die CSV mit \";\" und Dezimalkomma (zu --csv)."};
     std::vector<const QCommandLineOption*> all() const {
