@@ -79,24 +79,28 @@ void BM_UserDefined24Bands(benchmark::State& state) {
 }
 BENCHMARK(BM_UserDefined24Bands)->Unit(benchmark::kMicrosecond);
 
-// A built-in zone as the meter evaluates it, its "Land" read from a real file
-// each time (empty, or Bayern's holidays with the calendar asked once a day).
-void evaluateBuiltInZoneWithLand(benchmark::State& state, const std::string& land) {
+// As the meter evaluates a tariff: "Land" read from a real file each time
+// (absent, or Bayern's holidays with the calendar asked once a day).
+void evaluateWithLand(benchmark::State& state, int zone, int hour, const std::string& land) {
     const HourlyUserTariffFile file;
     SettingsProfile profile(file.path());
-    profile.writeString("Feiertage", "Land", land);
+    if (!land.empty()) profile.writeString("Feiertage", "Land", land);
     PublicHolidayCache holidays;
     CountingReceiver receiver;
-    const LocalTime t = wednesdayAt(10, 30);
+    const LocalTime t = wednesdayAt(hour, 30);
     for (auto _ : state) {
-        evaluateTariff(Region200, t, profile, receiver, holidays);
+        evaluateTariff(zone, t, profile, receiver, holidays);
     }
     state.counters["calendar_lookups"] = static_cast<double>(holidays.calendarLookups());
 }
-void BM_BuiltInZoneNoHolidays(benchmark::State& state) { evaluateBuiltInZoneWithLand(state, ""); }
-void BM_BuiltInZoneHolidaysBY(benchmark::State& state) { evaluateBuiltInZoneWithLand(state, "BY"); }
+void BM_BuiltInZoneNoHolidays(benchmark::State& state) { evaluateWithLand(state, Region200, 10, ""); }
+void BM_BuiltInZoneHolidaysBY(benchmark::State& state) { evaluateWithLand(state, Region200, 10, "BY"); }
+void BM_UserDefined24BandsNoHolidays(benchmark::State& state) { evaluateWithLand(state, UserDefined, 23, ""); }
+void BM_UserDefined24BandsHolidaysBY(benchmark::State& state) { evaluateWithLand(state, UserDefined, 23, "BY"); }
 BENCHMARK(BM_BuiltInZoneNoHolidays)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BuiltInZoneHolidaysBY)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UserDefined24BandsNoHolidays)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UserDefined24BandsHolidaysBY)->Unit(benchmark::kMicrosecond);
 
 // The calendar asked without a cache: what the first tick of a day pays.
 void BM_HolidayCalendarOneDay(benchmark::State& state) {

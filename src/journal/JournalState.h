@@ -23,6 +23,9 @@ struct OpenConnection {
     std::uint64_t checkpointBootSeconds = 0;
     Money cost;  // the connection's charges so far
     Money total; // the grand total, this connection included
+    // What the link carried from the start to the checkpoint; nullopt: unknown.
+    std::optional<std::uint64_t> bytesReceived = std::nullopt;
+    std::optional<std::uint64_t> bytesSent = std::nullopt;
     bool operator==(const OpenConnection&) const = default;
 };
 

@@ -18,6 +18,7 @@
 #include "meter/MeterTexts.h"
 #include "meter/SettingsStore.h"
 #include "money/Money.h"
+#include "monitor/ByteCounters.h"
 #include "platform/Clock.h"
 #include "tariff/Tariff.h"
 
@@ -45,6 +46,8 @@ struct MeterState {
     Money total;                      // every charge since the log was last reset, this connection's included
     int tariffZone = City;            // NoTariff: none chosen
     int warningIndex = 0;             // -1: none chosen
+    // What the connection has carried as of the last poll; nullopt: unknown.
+    std::optional<ByteCounters> carried;
 };
 
 // What the window has to do after a call.
@@ -93,6 +96,8 @@ public:
     // A connection runs or a write is held back: the poll must come every
     // second; otherwise the link source may let it sleep until it has news.
     bool needsEverySecond() const;
+    // The link whose connection is metered, for the next look (sightLinks); 0: none.
+    std::uint64_t shownHandle() const { return state_.connected ? state_.link.handle : 0; }
 
     // The billing period so far, the running connection as charged, for the status.
     BudgetFigures budgetFigures(const Moment& now);
@@ -110,6 +115,9 @@ private:
     void chargeUnit();
     void updateChargePeriod();
     int switchUnitLength(int unitMs) override;
+    void startCounting(const LinkSighting& links);
+    void followCounters(const LinkSighting& links);
+    void putCarried(std::optional<std::uint64_t>& received, std::optional<std::uint64_t>& sent) const;
     void checkpoint();
     void checkpointIfDue();
     OpenConnection openConnection() const;
@@ -125,6 +133,8 @@ private:
     Moment now_; // of the call under way
     MeterEvents events_;
     std::uint64_t lastCheckpointMs_ = 0;
+    std::optional<ByteCounters> countersAtStart_; // the link's counters at the connection's first poll
+    std::optional<ByteCounters> countersLast_;    // ... and the highest since
 
     // The day's answer of the holiday calendar, asked once a day, not once a tick.
     PublicHolidayCache holidays_;
