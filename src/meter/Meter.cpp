@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "budget/PeriodSpending.h"
 #include "tariff/Charging.h"
 
 namespace velmora {
@@ -22,7 +23,13 @@ Meter::Meter(ConnectionLog& log, SettingsProfile& profile, RecordKeeper::Notify 
     , keeper_(log, profile, journalPathBeside(log.path()),
               [this](const std::string& title, const std::string& text) { notify_(title, text); })
     , settings_(profile, keeper_)
-    , profile_(profile) {}
+    , profile_(profile)
+    , budget_(
+          profile,
+          [this, &log](const BillingPeriod& period) {
+              return loggedSpending(log.path(), period, keeper_.state().pendingRecords).logged;
+          },
+          [this](const std::string& title, const std::string& text) { notify_(title, text); }) {}
 
 void Meter::begin() {
     keeper_.start(); // what a crashed run left counts before the total is read
@@ -45,6 +52,12 @@ void Meter::loadSettings() {
 MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
     now_ = now;
     events_ = {};
+    pollLinks(links);
+    watchBudget();
+    return events_;
+}
+
+void Meter::pollLinks(const LinkSighting& links) {
     keeper_.retry();
     state_.listed = links.listed;
     followCounters(links); // before a connection that ends here is logged
@@ -57,7 +70,7 @@ MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
         state_.opened = false;
         state_.cost = Money();
         state_.unitLengthMs = 0;
-        return events_;
+        return;
     }
     if (!state_.opened) { // a new connection: its first unit is charged at once
         startConnectionClock();
@@ -67,7 +80,6 @@ MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
     }
     updateChargePeriod();
     checkpointIfDue();
-    return events_;
 }
 
 // A unit timer left over from an earlier connection keeps running; it charges
@@ -76,7 +88,18 @@ MeterEvents Meter::unitElapsed(const Moment& now) {
     now_ = now;
     events_ = {};
     if (state_.connected && state_.unitLengthMs != 0) chargeUnit();
+    watchBudget();
     return events_;
+}
+
+// The running connection counts as it is charged, in the period it began in.
+void Meter::watchBudget() { events_.budget = budget_.check(now_.bootMs, now_.wall, running()); }
+
+BudgetFigures Meter::budgetFigures(const Moment& now) { return budget_.figures(now.wall, running()); }
+
+RunningConnection Meter::running() const {
+    const bool open = state_.connected && state_.opened;
+    return {open, open ? state_.elapsedSeconds : 0, open ? state_.cost : Money(), CalendarDate::of(state_.start)};
 }
 
 void Meter::chooseTariff(int zone) { state_.tariffZone = inRangeOrNone(zone, kTariffCount); }
@@ -91,6 +114,7 @@ void Meter::resetLog(const Moment& now) {
     std::optional<OpenConnection> open;
     if (state_.connected && state_.opened) open = openConnection();
     keeper_.resetLog(settingsToSave(), open);
+    budget_.logReset();
     lastCheckpointMs_ = now.bootMs;
 }
 
@@ -237,6 +261,8 @@ void Meter::writeLogRecord() {
     LogRecord record{state_.start, now_.wall, shown.cost, shown.total};
     putCarried(record.bytesReceived, record.bytesSent);
     keeper_.connectionEnded(record, settingsToSave());
+    if (const auto logged = parseMoneyText(shown.cost))
+        budget_.recordLogged(CalendarDate::of(state_.start), logged->amount);
 }
 
 // A save brings an empty tariff choice back to the first entry, as every save

@@ -80,6 +80,7 @@ public:
     std::vector<std::string> notices;
     std::vector<MeterEvents> polls; // what each poll answered
     int beeps = 0;
+    std::vector<int> budgetAlerts; // the shares of the budget the meter said were reached
 
 private:
     void poll() {
@@ -95,6 +96,7 @@ private:
     }
     void take(const MeterEvents& events) {
         if (events.beep) ++beeps;
+        if (events.budget) budgetAlerts.push_back(events.budget->percent);
         if (!events.unitTimerMs) return;
         unitPeriodMs_ = static_cast<std::uint64_t>(*events.unitTimerMs);
         nextUnitMs_ = clock.tickMs() + unitPeriodMs_;
