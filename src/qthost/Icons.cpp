@@ -1,33 +1,38 @@
 #include "qthost/Icons.h"
 
+#include <cstring>
 #include <initializer_list>
 
-#include <QImageReader>
+#include <QImage>
 #include <QPixmap>
 #include <QString>
 
 #include "platform/IconResources.h"
+#include "qthost/IconPixels.h"
 
 namespace velmora {
 namespace {
 
-// Each image is read as the PNG it is, by Qt's own reader: a reader left to
-// guess the format from the content would load every image plugin (JPEG, GIF,
-// ICO) to ask it first. Only sizes up to 64 pixels are carried, all a window
-// frame, a task bar or a notification area shows of a running program; the
-// desktop takes its larger icons from the installed hicolor theme.
-void addSizes(QIcon& icon, const QString& name, std::initializer_list<int> sizes) {
-    for (int size : sizes) {
-        QImageReader reader(QStringLiteral(":/velmora/icons/%1-%2.png").arg(name).arg(size), "png");
-        reader.setAutoDetectImageFormat(false);
-        const QImage image = reader.read();
-        if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
-    }
+// The pixels come ready from the build (IconPixels.h): reading PNGs here would
+// have Qt's image reader list and open every image plugin first, and decode.
+// Only sizes up to 64 pixels are carried, all a window frame, a task bar or a
+// notification area shows of a running program; the desktop takes its larger
+// icons from the installed hicolor theme.
+void addSizes(QIcon& icon, const char* name, std::initializer_list<int> sizes) {
+    for (int size : sizes)
+        for (const IconPixels& pixels : iconPixels())
+            if (pixels.width == size && std::strcmp(pixels.name, name) == 0) {
+                // Wraps the pixels without a copy (rows of whole 32-bit pixels need
+                // no padding); the pixmap takes its own.
+                const QImage image(reinterpret_cast<const uchar*>(pixels.argb), pixels.width, pixels.height,
+                                   QImage::Format_ARGB32);
+                icon.addPixmap(QPixmap::fromImage(image));
+            }
 }
 
 QIcon programIcon() {
     QIcon icon;
-    addSizes(icon, QStringLiteral("velmora"), {16, 22, 24, 32, 48, 64});
+    addSizes(icon, "velmora", {16, 22, 24, 32, 48, 64});
     return icon;
 }
 
@@ -35,8 +40,8 @@ QIcon programIcon() {
 // simpler drawing; from 32 pixels on it is the program icon.
 QIcon trayIcon() {
     QIcon icon;
-    addSizes(icon, QStringLiteral("velmora-tray-16"), {16, 22, 24});
-    addSizes(icon, QStringLiteral("velmora"), {32, 48, 64});
+    addSizes(icon, "velmora-tray-16", {16, 22, 24});
+    addSizes(icon, "velmora", {32, 48, 64});
     return icon;
 }
 

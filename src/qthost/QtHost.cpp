@@ -87,10 +87,23 @@ void useGermanAnswers(QMessageBox& box) {
 // its first tray call, whether to use the D-Bus one for the whole run, so no
 // icon is made before a notification area is there.
 QtHost::QtHost()
-    : trayArea_(std::make_unique<TrayAreaWatcher>([this](bool present) {
-        if (followTrayArea_) announceTrayArea(present);
-    }))
-    , trayAvailable_([this] { return trayArea_->present(); }) {}
+    : lifetime_(std::make_unique<QObject>()), trayAvailable_([this] { return trayArea_ && trayArea_->present(); }) {}
+
+// The watch asks the session bus and opens an X connection of its own; the
+// first window needs neither to show, so the watch starts as soon as the event
+// loop runs after it. Windows hear of a notification area found then as of
+// one that appears later.
+void QtHost::startTrayWatchAfterShow() {
+    if (trayWatchScheduled_ || !followTrayArea_) return;
+    trayWatchScheduled_ = true;
+    QTimer::singleShot(0, lifetime_.get(), [this] {
+        if (!followTrayArea_) return;
+        trayArea_ = std::make_unique<TrayAreaWatcher>([this](bool present) {
+            if (followTrayArea_) announceTrayArea(present);
+        });
+        if (trayArea_->present()) announceTrayArea(true);
+    });
+}
 
 void QtHost::setTrayAvailability(std::function<bool()> available) {
     trayAvailable_ = std::move(available);
@@ -139,6 +152,7 @@ int QtHost::runModal(const DialogTemplate& tmpl, DialogHandler& handler, WindowI
     handler.onInitDialog(id);
     w.initialising = false;
     if (!w.ended) showAfterInit(w);
+    startTrayWatchAfterShow();
     // Not QDialog::exec: that run would end whenever the window is hidden, and
     // the main window spends much of its run hidden in the notification area.
     QEventLoop loop;

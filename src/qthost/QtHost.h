@@ -15,6 +15,7 @@ class QCoreApplication;
 class QFont;
 class QMenu;
 class QMessageBox;
+class QObject;
 class QSystemTrayIcon;
 class QWidget;
 
@@ -79,7 +80,8 @@ public:
         messageBoxShown_ = std::move(observer);
     }
     // Whether the desktop has a notification area: by default what the
-    // TrayAreaWatcher sees, announced to every open window when it changes.
+    // TrayAreaWatcher sees, announced to every open window when it changes
+    // (none until the watch starts, just after the first window shows).
     // Set here, the watcher is no longer heard, and announceTrayArea tells
     // the windows instead.
     void setTrayAvailability(std::function<bool()> available);
@@ -117,6 +119,7 @@ private:
     void runMessageBox(QMessageBox& box, WindowId owner);
     QMenu* makeTrayMenu(int iconId);
     DialogHandler* trayOwnerHandler(int iconId) const;
+    void startTrayWatchAfterShow();
 
     std::map<WindowId, std::unique_ptr<Window>> windows_;
     WindowId nextWindowId_ = 1;
@@ -126,10 +129,12 @@ private:
     int questionBoxesOpen_ = 0;
     std::function<void()> runsChanged_;
     std::function<void(QMessageBox&, WindowId)> messageBoxShown_;
-    std::unique_ptr<QFont> font_; // chosen with the first window, the main window
+    std::unique_ptr<QFont> font_;       // chosen with the first window, the main window
+    std::unique_ptr<QObject> lifetime_; // ends what the event loop would still call on this host
     std::unique_ptr<TrayAreaWatcher> trayArea_;
     std::function<bool()> trayAvailable_;
     bool followTrayArea_ = true;
+    bool trayWatchScheduled_ = false;
     int beeps_ = 0;
     std::vector<TrayMessage> trayMessages_;
 };

@@ -249,6 +249,23 @@ TEST(XEmbedDesktop, ATrayThatStartsLateAndAgainDocksTheIcon) {
     }});
 }
 
+// The watch starts once the window shows; a tray that was there before the
+// program still gets the icon, and the window is on screen before it.
+TEST(XEmbedDesktop, ATrayRunningBeforeTheProgramDocksTheIconOnceTheWindowShows) {
+    const auto tray = std::make_unique<FakeTrayManager>();
+    Program p;
+    p.run({[&] {
+        EXPECT_TRUE(p.host.isVisible(p.main()));
+        ASSERT_TRUE(waitFor([&] { return p.user.trayIconPresent(TrayIconId); }));
+        ASSERT_TRUE(waitFor([&] { return tray->dockRequests() > 0; }));
+        p.user.pressEnter(p.main());
+        EXPECT_TRUE(p.app.mainWindow()->hiddenInTray());
+        p.app.bringMainWindowForward(); // as a click on the icon
+        EXPECT_TRUE(p.host.isVisible(p.main()));
+        p.user.pressEscape(p.main());
+    }});
+}
+
 // ---- the window title ------------------------------------------------------------------------
 
 // What a window manager reads as the title.

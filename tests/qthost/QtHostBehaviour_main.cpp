@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
+#include <string>
+#include <utility>
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -13,6 +16,7 @@
 #include <QComboBox>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +28,7 @@
 
 #include "platform/HostBehaviour.h"
 #include "qthost/DialogUnits.h"
+#include "qthost/IconPixels.h"
 #include "qthost/Icons.h"
 #include "qthost/QtHost.h"
 #include "qthost/QtHostDriver.h"
@@ -544,6 +549,23 @@ TEST(IconsTest, ProgramAndTrayIconsShareTheLargeImageAndDifferWhenSmall) {
         EXPECT_TRUE(sizes.contains(QSize(64, 64)));
         EXPECT_TRUE(sizes.contains(QSize(22, 22)));
     }
+}
+
+// The ready pixels are the PNGs of data/icons, pixel for pixel: a fault in
+// their writer (a filter, the channel order) would show a wrong icon.
+TEST(IconsTest, ReadyPixelsAreThePngsOfTheDataFolder) {
+    std::set<std::pair<std::string, int>> carried;
+    for (const IconPixels& pixels : iconPixels()) {
+        const QString png = QStringLiteral(VELMORA_ICON_DIR "/%1-%2.png").arg(pixels.name).arg(pixels.width);
+        const QImage expected = QImage(png).convertToFormat(QImage::Format_ARGB32);
+        ASSERT_FALSE(expected.isNull()) << png.toStdString();
+        const QImage ready(reinterpret_cast<const uchar*>(pixels.argb), pixels.width, pixels.height,
+                           QImage::Format_ARGB32);
+        EXPECT_EQ(ready, expected) << png.toStdString();
+        carried.emplace(pixels.name, pixels.width);
+    }
+    for (int size : {16, 22, 24, 32, 48, 64}) EXPECT_TRUE(carried.count({"velmora", size})) << size;
+    for (int size : {16, 22, 24}) EXPECT_TRUE(carried.count({"velmora-tray-16", size})) << size;
 }
 
 } // namespace
