@@ -10,7 +10,11 @@
 namespace velmora {
 namespace {
 
+// Format 2 only where the total was unread: a version that knows only 1 sets
+// such a journal aside instead of storing its partial totals as the whole.
 constexpr int kFormat = 1;
+constexpr int kUnreadTotalFormat = 2;
+constexpr int kNewestFormat = kUnreadTotalFormat;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
@@ -80,7 +84,8 @@ std::optional<LogRecord> recordOf(const QJsonObject& o) {
 } // namespace
 
 std::string journalText(const JournalState& state) {
-    QJsonObject root{{"format", kFormat}};
+    QJsonObject root{{"format", state.totalUnread ? kUnreadTotalFormat : kFormat}};
+    if (state.totalUnread) root["unreadTotal"] = static_cast<double>(state.unreadRecords);
     if (state.open) root["open"] = openObject(*state.open);
     if (state.logResetPending) root["resetLog"] = true;
     QJsonArray records;
@@ -100,8 +105,14 @@ std::optional<JournalState> parseJournalText(std::string_view text) {
     const QJsonDocument document =
         QJsonDocument::fromJson(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     const QJsonObject root = document.object();
-    if (!document.isObject() || root["format"].toInt() != kFormat) return std::nullopt;
+    const int format = root["format"].toInt();
+    if (!document.isObject() || (format != kFormat && format != kUnreadTotalFormat)) return std::nullopt;
     JournalState state;
+    if (format == kUnreadTotalFormat) {
+        if (!root["unreadTotal"].isDouble() || root["unreadTotal"].toDouble() < 0) return std::nullopt;
+        state.totalUnread = true;
+        state.unreadRecords = static_cast<std::size_t>(root["unreadTotal"].toDouble());
+    }
     if (root.contains("open")) {
         state.open = openOf(root["open"].toObject());
         if (!state.open) return std::nullopt;
@@ -122,6 +133,7 @@ std::optional<JournalState> parseJournalText(std::string_view text) {
         if (!value.isString()) return std::nullopt;
         state.settledAside.push_back(value.toString().toStdString());
     }
+    if (state.unreadRecords > state.pendingRecords.size()) return std::nullopt;
     return state;
 }
 
@@ -129,13 +141,14 @@ bool isNewerJournalText(std::string_view text) {
     const QJsonDocument document =
         QJsonDocument::fromJson(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     const QJsonValue format = document.object()["format"];
-    return document.isObject() && format.isDouble() && format.toDouble() > kFormat;
+    return document.isObject() && format.isDouble() && format.toDouble() > kNewestFormat;
 }
 
 JournalState closedAfterCrash(JournalState state) {
     if (!state.open) return state;
     const OpenConnection& open = *state.open;
     state.pendingRecords.push_back({open.start, open.checkpoint, open.cost.text(), open.total.text()});
+    if (state.totalUnread) ++state.unreadRecords;
     bool totalSet = false;
     for (auto& [key, value] : state.pendingSettings) {
         if (key != settings::kTotalKey) continue;
@@ -146,6 +159,26 @@ JournalState closedAfterCrash(JournalState state) {
         state.pendingSettings.insert(state.pendingSettings.begin(),
                                      {std::string(settings::kTotalKey), open.total.text()});
     state.open.reset();
+    return state;
+}
+
+JournalState withStoredTotal(JournalState state, Money stored) {
+    if (!state.totalUnread) return state;
+    const auto counted = [stored](std::string& sinceUnread) {
+        sinceUnread = (stored + setting_text::moneyOf(sinceUnread, Money())).text();
+    };
+    const std::size_t firstUnread = state.pendingRecords.size() - state.unreadRecords;
+    for (std::size_t i = firstUnread; i < state.pendingRecords.size(); ++i) counted(state.pendingRecords[i].grandTotal);
+    if (state.open) state.open->total += stored;
+    SettingsValues kept;
+    for (auto& [key, value] : state.pendingSettings) {
+        if (key != settings::kTotalKey) continue;
+        counted(value);
+        kept.emplace_back(key, value);
+    }
+    state.pendingSettings = std::move(kept);
+    state.totalUnread = false;
+    state.unreadRecords = 0;
     return state;
 }
 

@@ -41,6 +41,13 @@ struct JournalState {
     // Journals set aside earlier whose money this state holds now (their file
     // names); each is deleted once this state is safely in the journal.
     std::vector<std::string> settledAside = {};
+    // "Kosten" could not be read when this state began (the settings file was
+    // there, but not readable): the pending "Kosten", the open connection's
+    // total and the totals of the last `unreadRecords` pending records count
+    // only what was charged since. None of them may reach a file before
+    // withStoredTotal() has put the stored total under them.
+    bool totalUnread = false;
+    std::size_t unreadRecords = 0;
     bool empty() const {
         return !open && !logResetPending && pendingRecords.empty() && pendingSettings.empty() && settledAside.empty();
     }
@@ -58,5 +65,11 @@ bool isNewerJournalText(std::string_view text);
 // connection becomes a log record ending at its last checkpoint, and its grand
 // total the "Kosten" to store. Applying it twice changes nothing more.
 JournalState closedAfterCrash(JournalState state);
+
+// The state once "Kosten" could be read (`stored`): every total that counted
+// only from the unread one counts from it, and the settings saved meanwhile
+// keep only "Kosten" (the others were not read either). A state whose total
+// was read comes back as it is.
+JournalState withStoredTotal(JournalState state, Money stored);
 
 } // namespace velmora

@@ -39,12 +39,33 @@ void Meter::loadSettings() {
     state_.warningIndex = inRangeOrNone(stored.warningIndex, kWarningCount);
     state_.tariffZone = inRangeOrNone(stored.tariffZone, kTariffCount);
     state_.total = stored.grandTotal;
+    state_.totalKnown = !keeper_.totalUnread();
     state_.unitLengthMs = 0;
+    if (profile_.readError() != 0) unreadChoices_ = {state_.tariffZone, state_.warningIndex};
+}
+
+// While the settings file could not be read, the total counted only what was
+// charged since and the lists showed the defaults. Once it reads, the stored
+// total goes under the charges and the stored choices come back, unless the
+// user has chosen otherwise meanwhile (a tariff that comes back during a
+// connection applies from then on, as the Cost-Editor's changes do); then they
+// are saved as they now stand.
+void Meter::catchUpWithStoredSettings() {
+    if (const std::optional<Money> stored = keeper_.bookUnreadTotal()) state_.total += *stored;
+    state_.totalKnown = !keeper_.totalUnread();
+    if (!unreadChoices_ || profile_.readError() != 0) return;
+    const StandardSettings stored = readSection(profile_, settings::kStandard);
+    if (state_.tariffZone == unreadChoices_->first) state_.tariffZone = inRangeOrNone(stored.tariffZone, kTariffCount);
+    if (state_.warningIndex == unreadChoices_->second)
+        state_.warningIndex = inRangeOrNone(stored.warningIndex, kWarningCount);
+    unreadChoices_.reset();
+    keeper_.saveSettings(settingsToSave());
 }
 
 MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
     now_ = now;
     events_ = {};
+    catchUpWithStoredSettings();
     keeper_.retry();
     state_.listed = links.listed;
     if (links.listed > 0 && links.established) {
@@ -85,7 +106,9 @@ void Meter::chooseWarning(int index) { state_.warningIndex = inRangeOrNone(index
 // deleted, nor a record held back from the log.
 void Meter::resetLog(const Moment& now) {
     now_ = now;
+    catchUpWithStoredSettings();
     state_.total = Money();
+    state_.totalKnown = true;
     std::optional<OpenConnection> open;
     if (state_.connected && state_.opened) open = openConnection();
     keeper_.resetLog(settingsToSave(), open);
@@ -94,10 +117,12 @@ void Meter::resetLog(const Moment& now) {
 
 void Meter::endConnection(const Moment& now) {
     now_ = now;
+    catchUpWithStoredSettings();
     if (state_.connected) writeLogRecord();
 }
 
 void Meter::end() {
+    catchUpWithStoredSettings();
     keeper_.saveSettings(settingsToSave());
     keeper_.finish();
 }
@@ -105,15 +130,15 @@ void Meter::end() {
 MeterTexts Meter::texts() const {
     const MeterState& s = state_;
     if (!s.connected)
-        return {kNoConnection, kNoConnection, kNoConnection,  kNoAddress,
-                kNoConnection, kNoConnection, s.total.text(), kNoConnection};
+        return {kNoConnection, kNoConnection, kNoConnection, kNoAddress,
+                kNoConnection, kNoConnection, totalText(),   kNoConnection};
     return {s.link.entryName,
             s.link.deviceType,
             s.link.deviceName,
             s.link.address.empty() ? kNoAddress : s.link.address,
             formatElapsed(s.elapsedSeconds),
             s.cost.text(),
-            s.total.text(),
+            totalText(),
             s.unitLengthMs == 0 ? kNoConnection : formatUnitLength(s.unitLengthMs)};
 }
 
@@ -196,11 +221,15 @@ void Meter::checkpointIfDue() {
 
 // The record holds the cost and the total as the window shows them, so the
 // log holds what the user saw last; it goes out together with the settings
-// that hold its total.
+// that hold its total. A total that counts from an unread "Kosten" goes as the
+// amount charged since: the record keeper holds the record until it is read.
 void Meter::writeLogRecord() {
     const MeterTexts shown = texts();
-    keeper_.connectionEnded({state_.start, now_.wall, shown.cost, shown.total}, settingsToSave());
+    const std::string total = state_.totalKnown ? shown.total : state_.total.text();
+    keeper_.connectionEnded({state_.start, now_.wall, shown.cost, total}, settingsToSave());
 }
+
+std::string Meter::totalText() const { return state_.totalKnown ? state_.total.text() : kUnknownTotal; }
 
 // A save brings an empty tariff choice back to the first entry, as every save
 // always did.

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "journal/RecordKeeper.h"
 #include "meter/LinkSighting.h"
@@ -42,6 +43,7 @@ struct MeterState {
     int unitLengthMs = 0;             // the unit length in force; 0: none
     Money cost;                       // the connection's charges
     Money total;                      // every charge since the log was last reset, this connection's included
+    bool totalKnown = true;           // false while "Kosten" cannot be read: `total` holds the charges since
     int tariffZone = City;            // NoTariff: none chosen
     int warningIndex = 0;             // -1: none chosen
 };
@@ -94,6 +96,7 @@ public:
 
 private:
     void loadSettings();
+    void catchUpWithStoredSettings();
     void clearConnection();
     void showLink(const LinkSighting& links);
     void startConnectionClock();
@@ -104,6 +107,7 @@ private:
     void checkpointIfDue();
     OpenConnection openConnection() const;
     void writeLogRecord();
+    std::string totalText() const;
     SettingsValues settingsToSave();
 
     RecordKeeper::Notify notify_; // every message of the meter to the user goes here
@@ -114,6 +118,8 @@ private:
     Moment now_; // of the call under way
     MeterEvents events_;
     std::uint64_t lastCheckpointMs_ = 0;
+    // The tariff and warning shown while the settings could not be read, until they can.
+    std::optional<std::pair<int, int>> unreadChoices_;
 };
 
 } // namespace velmora

@@ -29,8 +29,10 @@ TEST(JournalState, RoundTripsEveryPartAsText) {
 
 TEST(JournalState, TextOfAnotherKindIsNoState) {
     for (const char* text :
-         {"", "[Standard]\nKosten=1.00\n", "{}", "{\"format\":2}", "{\"format\":1,\"open\":{\"start\":[1,2]}}",
-          "{\"format\":1,\"records\":[{\"cost\":\"1\"}]}", "{\"format\":1,\"settings\":[[\"Kosten\"]]}"}) {
+         {"", "[Standard]\nKosten=1.00\n", "{}", "{\"format\":2}", "{\"format\":9}",
+          "{\"format\":1,\"open\":{\"start\":[1,2]}}", "{\"format\":1,\"records\":[{\"cost\":\"1\"}]}",
+          "{\"format\":1,\"settings\":[[\"Kosten\"]]}",
+          "{\"format\":2,\"unreadTotal\":1}"}) { // more records counting from it than there are
         EXPECT_EQ(parseJournalText(text), std::nullopt) << text;
     }
 }
@@ -54,6 +56,39 @@ TEST(JournalState, TheCrashedConnectionsTotalReplacesAPendingOne) {
     crashed.pendingSettings = {{"Kosten", "124.08"}, {"Tarifzone", "2"}, {"Warnung", "0"}};
     EXPECT_EQ(closedAfterCrash(crashed).pendingSettings,
               (SettingsValues{{"Kosten", "125.40"}, {"Tarifzone", "2"}, {"Warnung", "0"}}));
+}
+
+// A run that could not read "Kosten": its totals count from 0 until the
+// stored total is known; then the records take their running totals from it.
+TEST(JournalState, TotalsCountedFromAnUnreadTotalCountFromTheStoredOneOnceItIsRead) {
+    JournalState unread;
+    unread.totalUnread = true;
+    unread.pendingRecords = {{at(8, 9, 0, 0), at(8, 9, 30, 0), "0.48", "10.48"}, // booked before: a total of its own
+                             {at(9, 9, 0, 0), at(9, 9, 30, 0), "0.24", "0.24"},
+                             {at(9, 11, 0, 0), at(9, 11, 5, 0), "0.12", "0.36"}};
+    unread.unreadRecords = 2;
+    unread.open = openConnection();
+    unread.open->total = Money::fromCents(168); // 0.36 before it, 1.32 its own
+    unread.pendingSettings = {{"Kosten", "0.36"}, {"Tarifzone", "0"}, {"Warnung", "0"}};
+    const std::optional<JournalState> back = parseJournalText(journalText(unread));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, unread);
+
+    // A crash first: the open connection is one more record waiting for the total.
+    const JournalState crashed = closedAfterCrash(unread);
+    EXPECT_EQ(crashed.unreadRecords, 3u);
+    const JournalState read = withStoredTotal(crashed, Money::fromCents(12540));
+    EXPECT_FALSE(read.totalUnread);
+    EXPECT_EQ(read.unreadRecords, 0u);
+    std::vector<std::string> totals;
+    for (const LogRecord& record : read.pendingRecords) totals.push_back(record.grandTotal);
+    EXPECT_EQ(totals, (std::vector<std::string>{"10.48", "125.64", "125.76", "127.08"}));
+    EXPECT_EQ(read.pendingSettings, (SettingsValues{{"Kosten", "127.08"}})) << "the choices were not read either";
+    EXPECT_EQ(withStoredTotal(read, Money::fromCents(100)), read) << "read once, never again";
+    EXPECT_EQ(withStoredTotal(unread, Money()).open->total, Money::fromCents(168)) << "no file: 0";
+    // A version that knows no unread totals must not take these for whole ones.
+    EXPECT_TRUE(journalText(unread).starts_with("{\"format\":2,"));
+    EXPECT_TRUE(journalText(read).starts_with("{\"format\":1,"));
 }
 
 } // namespace

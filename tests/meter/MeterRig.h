@@ -39,8 +39,10 @@ public:
         , log(dir.filePath("zelvar.log").toStdString()) {}
 
     Meter& start() {
-        meter_.emplace(log, profile,
-                       [this](const std::string& title, const std::string&) { notices.push_back(title); });
+        meter_.emplace(log, profile, [this](const std::string& title, const std::string& text) {
+            notices.push_back(title);
+            told += title + "|" + text + "\n";
+        });
         meter_->begin();
         nextPollMs_ = clock.tickMs() + 1000;
         return *meter_;
@@ -78,6 +80,7 @@ public:
     SettingsProfile profile;
     ConnectionLog log;
     std::vector<std::string> notices;
+    std::string told;               // every notice as "title|text" lines
     std::vector<MeterEvents> polls; // what each poll answered
     int beeps = 0;
 
