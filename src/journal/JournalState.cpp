@@ -43,7 +43,9 @@ QJsonObject openObject(const OpenConnection& c) {
             {"checkpoint", timeArray(c.checkpoint)},
             {"checkpointBoot", static_cast<double>(c.checkpointBootSeconds)},
             {"cost", qs(c.cost.text())},
-            {"total", qs(c.total.text())}};
+            {"total", qs(c.total.text())},
+            {"startEpoch", static_cast<double>(c.startEpochSeconds)},
+            {"checkpointEpoch", static_cast<double>(c.checkpointEpochSeconds)}};
 }
 
 std::optional<Money> moneyOf(const QJsonValue& value) {
@@ -64,7 +66,25 @@ std::optional<OpenConnection> openOf(const QJsonObject& o) {
                           *checkpoint,
                           static_cast<std::uint64_t>(o["checkpointBoot"].toDouble()),
                           *cost,
-                          *total};
+                          *total,
+                          static_cast<std::int64_t>(o["startEpoch"].toDouble()),
+                          static_cast<std::int64_t>(o["checkpointEpoch"].toDouble())};
+}
+
+std::int64_t epochSecondsOf(const LocalTime& t) {
+    return epochSecondsAt(t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+// The record's start: the wall clock's, unless it was set during the
+// connection; journals of earlier versions hold only the local times.
+LocalTime recordStartOf(const OpenConnection& open) {
+    if (open.startBootSeconds == 0 || open.checkpointBootSeconds < open.startBootSeconds) return open.start;
+    const std::int64_t start = open.startEpochSeconds ? open.startEpochSeconds : epochSecondsOf(open.start);
+    const std::int64_t end =
+        open.checkpointEpochSeconds ? open.checkpointEpochSeconds : epochSecondsOf(open.checkpoint);
+    const std::int64_t real =
+        wallStartOfSpan(start, end, static_cast<std::int64_t>(open.checkpointBootSeconds - open.startBootSeconds));
+    return real == start ? open.start : localTimeOf(real);
 }
 
 QJsonObject recordObject(const LogRecord& r) {
@@ -147,7 +167,7 @@ bool isNewerJournalText(std::string_view text) {
 JournalState closedAfterCrash(JournalState state) {
     if (!state.open) return state;
     const OpenConnection& open = *state.open;
-    state.pendingRecords.push_back({open.start, open.checkpoint, open.cost.text(), open.total.text()});
+    state.pendingRecords.push_back({recordStartOf(open), open.checkpoint, open.cost.text(), open.total.text()});
     if (state.totalUnread) ++state.unreadRecords;
     bool totalSet = false;
     for (auto& [key, value] : state.pendingSettings) {

@@ -23,6 +23,10 @@ struct OpenConnection {
     std::uint64_t checkpointBootSeconds = 0;
     Money cost;  // the connection's charges so far
     Money total; // the grand total, this connection included
+    // The wall clock at the start and the checkpoint in seconds since 1970;
+    // 0 where a journal of an earlier version did not hold them.
+    std::int64_t startEpochSeconds = 0;
+    std::int64_t checkpointEpochSeconds = 0;
     bool operator==(const OpenConnection&) const = default;
 };
 
@@ -62,8 +66,10 @@ std::optional<JournalState> parseJournalText(std::string_view text);
 bool isNewerJournalText(std::string_view text);
 
 // The state a writer left when it ended without closing its connection: the
-// connection becomes a log record ending at its last checkpoint, and its grand
-// total the "Kosten" to store. Applying it twice changes nothing more.
+// connection becomes a log record ending at its last checkpoint (starting the
+// time online on the boot clock before it, should the wall clock have been set
+// meanwhile), and its grand total the "Kosten" to store. Applying it twice
+// changes nothing more.
 JournalState closedAfterCrash(JournalState state);
 
 // The state once "Kosten" could be read (`stored`): every total that counted

@@ -10,12 +10,21 @@ namespace {
 
 // A crash loses at most this much time online (no charge: every unit is checkpointed).
 constexpr std::uint64_t kCheckpointIntervalMs = 60'000;
+// A unit timer this late has been held up (the process stopped, swapped out,
+// starved): more than a poll, so that a poll never takes a unit whose timer is
+// merely due at the same moment.
+constexpr std::uint64_t kUnitTimerHeldUpMs = 1500;
 
 int inRangeOrNone(int index, int count) { return index >= 0 && index < count ? index : -1; }
 
 } // namespace
 
-Moment momentOf(const Clock& clock) { return {clock.tickMs(), clock.localTime()}; }
+// The wall clock read once: its local time and its count agree to the millisecond.
+Moment momentOf(const Clock& clock) {
+    const std::int64_t epochMs = clock.epochMs();
+    const std::int64_t seconds = epochMs / 1000 - (epochMs % 1000 < 0 ? 1 : 0);
+    return {clock.tickMs(), localTimeOf(seconds, static_cast<int>(epochMs - seconds * 1000)), epochMs};
+}
 
 Meter::Meter(ConnectionLog& log, SettingsProfile& profile, RecordKeeper::Notify notify)
     : notify_(std::move(notify))
@@ -67,6 +76,7 @@ MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
     events_ = {};
     catchUpWithStoredSettings();
     keeper_.retry();
+    chargeUnitsOverdue();
     state_.listed = links.listed;
     if (links.listed > 0 && links.established) {
         showLink(links);
@@ -94,7 +104,7 @@ MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
 MeterEvents Meter::unitElapsed(const Moment& now) {
     now_ = now;
     events_ = {};
-    if (state_.connected && state_.unitLengthMs != 0) chargeUnit();
+    if (state_.connected && state_.unitLengthMs != 0) chargeUnitsBegun();
     return events_;
 }
 
@@ -173,6 +183,7 @@ void Meter::clearConnection() {
 void Meter::startConnectionClock() {
     state_.startBootMs = now_.bootMs;
     state_.start = now_.wall;
+    state_.startEpochMs = now_.epochMs;
 }
 
 void Meter::chargeUnit() {
@@ -180,6 +191,45 @@ void Meter::chargeUnit() {
     state_.cost += fee;
     state_.total += fee;
     if (state_.connected && state_.opened) checkpoint();
+}
+
+// Units of the unit clock begun by the moment and not charged yet.
+std::uint64_t Meter::unitsBegunBy(std::uint64_t bootMs) const {
+    return bootMs > unitStartMs_ ? (bootMs - unitStartMs_) / static_cast<std::uint64_t>(state_.unitLengthMs) : 0;
+}
+
+// The unit timer ran out: on time that ends one unit, as ever; late (the
+// process stood still, the machine was overloaded) it charges every unit whose
+// start has passed on the boot clock meanwhile, not only one.
+void Meter::chargeUnitsBegun() {
+    std::uint64_t count = unitsBegunBy(now_.bootMs);
+    if (count == 0 && !unitsCaughtUp_) count = 1; // a timer a hair early still ends its unit
+    unitsCaughtUp_ = false;
+    chargeUnitsOfClock(count);
+}
+
+// A poll that finds the unit timer held up first charges every unit begun by
+// now: a connection that ended meanwhile, or changes band now, is charged
+// what had passed until this poll saw it, no more.
+void Meter::chargeUnitsOverdue() {
+    if (!state_.connected || !state_.opened || state_.unitLengthMs == 0) return;
+    if (now_.bootMs < kUnitTimerHeldUpMs || unitsBegunBy(now_.bootMs - kUnitTimerHeldUpMs) == 0) return;
+    unitsCaughtUp_ = true; // the timer, when it fires, owes no unit of its own
+    chargeUnitsOfClock(unitsBegunBy(now_.bootMs));
+}
+
+// The fee is read once and the journal written once: an hour's stall with
+// units of a second must not take 3,600 syncs.
+void Meter::chargeUnitsOfClock(std::uint64_t count) {
+    if (count == 0) return;
+    unitStartMs_ += count * static_cast<std::uint64_t>(state_.unitLengthMs);
+    if (count == 1) return chargeUnit();
+    const Money fee = chargePerUnit(state_.tariffZone, profile_);
+    for (std::uint64_t i = 0; i < count; ++i) {
+        state_.cost += fee;
+        state_.total += fee;
+    }
+    checkpoint();
 }
 
 // Time online in whole seconds of the boot clock, as the display counts them.
@@ -196,18 +246,22 @@ int Meter::switchUnitLength(int unitMs) {
     if (state_.unitLengthMs == 0) { // the first length of the connection: no charge
         state_.unitLengthMs = unitMs;
         events_.unitTimerMs = unitMs;
+        unitStartMs_ = now_.bootMs;
+        unitsCaughtUp_ = false;
         return 1;
     }
     if (state_.unitLengthMs == unitMs) return 0;
     state_.unitLengthMs = unitMs;
     chargeUnit();
     events_.unitTimerMs = unitMs;
+    unitStartMs_ = now_.bootMs;
+    unitsCaughtUp_ = false;
     return 1;
 }
 
 OpenConnection Meter::openConnection() const {
-    return {state_.link.entryName, state_.start, state_.startBootMs / 1000, now_.wall, now_.bootMs / 1000,
-            state_.cost,           state_.total};
+    return {state_.link.entryName, state_.start, state_.startBootMs / 1000,  now_.wall,          now_.bootMs / 1000,
+            state_.cost,           state_.total, state_.startEpochMs / 1000, now_.epochMs / 1000};
 }
 
 void Meter::checkpoint() {
@@ -226,7 +280,16 @@ void Meter::checkpointIfDue() {
 void Meter::writeLogRecord() {
     const MeterTexts shown = texts();
     const std::string total = state_.totalKnown ? shown.total : state_.total.text();
-    keeper_.connectionEnded({state_.start, now_.wall, shown.cost, total}, settingsToSave());
+    keeper_.connectionEnded({recordStart(), now_.wall, shown.cost, total}, settingsToSave());
+}
+
+// The record keeps the real end; when the wall clock was set during the
+// connection its start is the end less the time online on the boot clock.
+LocalTime Meter::recordStart() const {
+    const std::int64_t start = state_.startEpochMs / 1000;
+    const auto online = static_cast<std::int64_t>(now_.bootMs / 1000 - state_.startBootMs / 1000);
+    const std::int64_t real = wallStartOfSpan(start, now_.epochMs / 1000, online);
+    return real == start ? state_.start : localTimeOf(real);
 }
 
 std::string Meter::totalText() const { return state_.totalKnown ? state_.total.text() : kUnknownTotal; }

@@ -24,10 +24,12 @@
 namespace velmora {
 
 // A moment as the meter takes it, once per call: the boot clock, which counts
-// suspend and never jumps, in milliseconds, and the local date and time.
+// suspend and never jumps, in milliseconds, and the local date and time, with
+// the same wall clock's milliseconds since 1970.
 struct Moment {
     std::uint64_t bootMs = 0;
     LocalTime wall;
+    std::int64_t epochMs = 0;
 };
 Moment momentOf(const Clock& clock);
 
@@ -39,6 +41,7 @@ struct MeterState {
     LinkSighting link;                // the established link, while connected
     LocalTime start;                  // the connection's start on the wall clock
     std::uint64_t startBootMs = 0;    // ... and on the boot clock
+    std::int64_t startEpochMs = 0;    // ... and on the wall clock since 1970
     std::uint32_t elapsedSeconds = 0; // time online as of the last poll
     int unitLengthMs = 0;             // the unit length in force; 0: none
     Money cost;                       // the connection's charges
@@ -101,12 +104,17 @@ private:
     void showLink(const LinkSighting& links);
     void startConnectionClock();
     void chargeUnit();
+    std::uint64_t unitsBegunBy(std::uint64_t bootMs) const;
+    void chargeUnitsBegun();
+    void chargeUnitsOverdue();
+    void chargeUnitsOfClock(std::uint64_t count);
     void updateChargePeriod();
     int switchUnitLength(int unitMs) override;
     void checkpoint();
     void checkpointIfDue();
     OpenConnection openConnection() const;
     void writeLogRecord();
+    LocalTime recordStart() const;
     std::string totalText() const;
     SettingsValues settingsToSave();
 
@@ -118,6 +126,8 @@ private:
     Moment now_; // of the call under way
     MeterEvents events_;
     std::uint64_t lastCheckpointMs_ = 0;
+    std::uint64_t unitStartMs_ = 0; // boot clock at the start of the unit the unit timer runs for
+    bool unitsCaughtUp_ = false;    // a poll charged what the held-up unit timer was to charge
     // The tariff and warning shown while the settings could not be read, until they can.
     std::optional<std::pair<int, int>> unreadChoices_;
 };

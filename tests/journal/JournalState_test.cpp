@@ -16,6 +16,8 @@ OpenConnection openConnection() {
 TEST(JournalState, RoundTripsEveryPartAsText) {
     JournalState state;
     state.open = openConnection();
+    state.open->startEpochSeconds = 1'796'808'600;
+    state.open->checkpointEpochSeconds = 1'796'809'470;
     state.logResetPending = true;
     state.pendingRecords = {{at(8, 9, 5, 7), at(8, 10, 15, 0), "3.60", "124.08"},
                             {at(8, 23, 59, 30), at(9, 0, 0, 40), "0.12", "124.20"}};
@@ -48,6 +50,31 @@ TEST(JournalState, ACrashedConnectionBecomesARecordEndingAtItsLastCheckpointOnce
     EXPECT_EQ(closed.pendingRecords[1], (LogRecord{at(9, 10, 30, 0), at(9, 10, 44, 30), "1.32", "125.40"}));
     EXPECT_EQ(closed.pendingSettings, (SettingsValues{{"Kosten", "125.40"}}));
     EXPECT_EQ(closedAfterCrash(closed), closed); // a second recovery adds nothing
+}
+
+// The wall clock set back two hours between the start and the last
+// checkpoint: the record ends at the checkpoint and starts the boot clock's
+// 870 s before it. The seconds since 1970 that the journal holds tell the
+// repeated hour of the autumn night apart, which the local times cannot.
+TEST(JournalState, ACrashedConnectionsRecordStartsItsTimeOnlineBeforeItsLastCheckpoint) {
+    JournalState setBack;
+    setBack.open = openConnection(); // 10:30:00, 870 s on the boot clock
+    setBack.open->checkpoint = at(9, 8, 44, 30);
+    EXPECT_EQ(closedAfterCrash(setBack).pendingRecords[0].start, at(9, 8, 30, 0)) << "a journal of local times";
+    setBack.open->startEpochSeconds = epochSecondsAt(2026, 12, 9, 10, 30, 0);
+    setBack.open->checkpointEpochSeconds = setBack.open->startEpochSeconds + 870 - 7200;
+    EXPECT_EQ(closedAfterCrash(setBack).pendingRecords[0].start, at(9, 8, 30, 0));
+
+    JournalState autumn; // 02:30 summer time to 02:10 winter time, 40 minutes
+    autumn.open = openConnection();
+    const std::int64_t start = epochSecondsAt(2026, 10, 25, 1, 30, 0) + 3600; // 02:30 CEST
+    autumn.open->start = localTimeOf(start);
+    autumn.open->startEpochSeconds = start;
+    autumn.open->checkpoint = localTimeOf(start + 2400);
+    autumn.open->checkpointEpochSeconds = start + 2400;
+    autumn.open->checkpointBootSeconds = autumn.open->startBootSeconds + 2400;
+    ASSERT_EQ(autumn.open->checkpoint.hour * 100 + autumn.open->checkpoint.minute, 210);
+    EXPECT_EQ(closedAfterCrash(autumn).pendingRecords[0].start, autumn.open->start);
 }
 
 TEST(JournalState, TheCrashedConnectionsTotalReplacesAPendingOne) {

@@ -59,10 +59,18 @@ public:
             const bool unitFirst = unitPeriodMs_ && nextUnitMs_ < nextPollMs_;
             const std::uint64_t due = unitFirst ? nextUnitMs_ : nextPollMs_;
             if (due > target) break;
-            clock.advance(due - clock.tickMs());
+            if (due > clock.tickMs()) clock.advance(due - clock.tickMs());
             unitFirst ? unitTick() : poll();
         }
-        clock.advance(target - clock.tickMs());
+        if (target > clock.tickMs()) clock.advance(target - clock.tickMs());
+    }
+    // The process stands still (stopped, swapped out): time passes and no
+    // timer fires. Afterwards each overdue timer fires once, in the order they
+    // were due (or the unit timer first when told), and then a period from
+    // then on, as a window system's timers do.
+    void stall(std::uint64_t ms, bool unitTimerFirst = false) {
+        clock.advance(ms);
+        if (unitTimerFirst && unitPeriodMs_ && nextUnitMs_ <= clock.tickMs()) unitTick();
     }
     // The program is gone without a word, as after a crash or a kill.
     void crash() { meter_.reset(); }
