@@ -14,6 +14,9 @@ constexpr std::uint64_t kCheckpointIntervalMs = 60'000;
 // starved): more than a poll, so that a poll never takes a unit whose timer is
 // merely due at the same moment.
 constexpr std::uint64_t kUnitTimerHeldUpMs = 1500;
+// A unit timer this far off the unit clock is put back in step with it; a
+// timer of the window system is a few milliseconds late at most when all is well.
+constexpr std::uint64_t kUnitTimerInStepMs = 250;
 
 int inRangeOrNone(int index, int count) { return index >= 0 && index < count ? index : -1; }
 
@@ -104,7 +107,12 @@ MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
 MeterEvents Meter::unitElapsed(const Moment& now) {
     now_ = now;
     events_ = {};
-    if (state_.connected && state_.unitLengthMs != 0) chargeUnitsBegun();
+    if (state_.connected && state_.unitLengthMs != 0) {
+        chargeUnitsBegun();
+        armUnitTimer(untilNextUnitMs());
+    } else {
+        armUnitTimer(unitTimerLengthMs_); // one armed for the rest of a unit runs at the unit length again
+    }
     return events_;
 }
 
@@ -232,6 +240,23 @@ void Meter::chargeUnitsOfClock(std::uint64_t count) {
     checkpoint();
 }
 
+// After a stall the timer runs behind the unit clock, and a connection that
+// ends would lose the unit begun since: a timer that came late (or that a
+// poll overtook) is armed once for what is left of the unit under way, then
+// for whole units again.
+std::uint64_t Meter::untilNextUnitMs() const {
+    const auto length = static_cast<std::uint64_t>(state_.unitLengthMs);
+    const std::uint64_t next = unitStartMs_ + length;
+    const std::uint64_t left = next > now_.bootMs ? next - now_.bootMs : length;
+    return left + kUnitTimerInStepMs >= length ? length : left;
+}
+
+void Meter::armUnitTimer(std::uint64_t ms) {
+    if (ms == unitTimerArmedMs_) return;
+    unitTimerArmedMs_ = ms;
+    events_.unitTimerMs = static_cast<int>(ms);
+}
+
 // Time online in whole seconds of the boot clock, as the display counts them.
 void Meter::updateChargePeriod() {
     const std::uint64_t elapsed = now_.bootMs / 1000 - state_.startBootMs / 1000;
@@ -245,18 +270,22 @@ void Meter::updateChargePeriod() {
 int Meter::switchUnitLength(int unitMs) {
     if (state_.unitLengthMs == 0) { // the first length of the connection: no charge
         state_.unitLengthMs = unitMs;
-        events_.unitTimerMs = unitMs;
-        unitStartMs_ = now_.bootMs;
-        unitsCaughtUp_ = false;
+        restartUnitClock();
         return 1;
     }
     if (state_.unitLengthMs == unitMs) return 0;
     state_.unitLengthMs = unitMs;
     chargeUnit();
-    events_.unitTimerMs = unitMs;
+    restartUnitClock();
+    return 1;
+}
+
+// The unit clock and its timer start anew now, with the unit length in force.
+void Meter::restartUnitClock() {
+    events_.unitTimerMs = state_.unitLengthMs;
+    unitTimerLengthMs_ = unitTimerArmedMs_ = static_cast<std::uint64_t>(state_.unitLengthMs);
     unitStartMs_ = now_.bootMs;
     unitsCaughtUp_ = false;
-    return 1;
 }
 
 OpenConnection Meter::openConnection() const {

@@ -108,6 +108,9 @@ private:
     void chargeUnitsBegun();
     void chargeUnitsOverdue();
     void chargeUnitsOfClock(std::uint64_t count);
+    std::uint64_t untilNextUnitMs() const;
+    void armUnitTimer(std::uint64_t ms);
+    void restartUnitClock();
     void updateChargePeriod();
     int switchUnitLength(int unitMs) override;
     void checkpoint();
@@ -126,8 +129,10 @@ private:
     Moment now_; // of the call under way
     MeterEvents events_;
     std::uint64_t lastCheckpointMs_ = 0;
-    std::uint64_t unitStartMs_ = 0; // boot clock at the start of the unit the unit timer runs for
-    bool unitsCaughtUp_ = false;    // a poll charged what the held-up unit timer was to charge
+    std::uint64_t unitStartMs_ = 0;       // boot clock at the start of the unit the unit timer runs for
+    bool unitsCaughtUp_ = false;          // a poll charged what the held-up unit timer was to charge
+    std::uint64_t unitTimerLengthMs_ = 0; // the unit timer's period, the unit length it was armed for
+    std::uint64_t unitTimerArmedMs_ = 0;  // ... and the one it runs with (the rest of a unit, after a stall)
     // The tariff and warning shown while the settings could not be read, until they can.
     std::optional<std::pair<int, int>> unreadChoices_;
 };

@@ -36,6 +36,25 @@ TEST(Stall, TwentySecondsStoodStillAreTwentyUnitsWhicheverTimerFiresFirst) {
     }
 }
 
+// A stall of 20.4 s leaves the window system's timer 0.4 s behind the units:
+// armed anew from the moment it fired. Once a connection that ended then
+// lost the unit begun in those 0.4 s.
+TEST(Stall, TheUnitTimerIsBackInStepWithTheUnitsAfterAStall) {
+    MeterRig r;
+    secondUnits(r);
+    r.source.up("T-Online");
+    r.start();
+    r.seconds(1 + 5);
+    r.stall(20'400);
+    r.advanceMs(500);
+    r.source.down();
+    r.advanceMs(600); // the unit at 26 s, then the poll that finds the link gone
+    r.seconds(2);
+    r.end();
+    EXPECT_EQ(r.logText(), "[Von 9.12.2026 10:30:00 bis 9.12.2026 10:30:26]\n" // units at 0 s to 26 s
+                           "Verbindungskosten=3.24\nGesamtkosten bis dato=3.24\n");
+}
+
 TEST(Stall, AConnectionThatEndedDuringAStallIsChargedUntilThePollSawItEndNoMore) {
     MeterRig r; // City: 90 s units
     r.source.up("T-Online");
@@ -55,7 +74,7 @@ TEST(Stall, AStalledPollThatFindsABandChangeChargesTheUnitsBegunBeforeIt) {
     MeterRig r(wallMs(2026, 12, 9, 17, 57, 59)); // Wednesday, City
     r.source.up("T-Online");
     r.start();
-    r.seconds(1 + 30);        // opened at 17:58:00
+    r.seconds(1 + 30);            // opened at 17:58:00
     r.stall(6 * 60'000 + 30'000); // to 18:05:00
     r.seconds(1);
     EXPECT_EQ(r.meter().texts().cost, "0.72") << "17:58:00, four more by 18:04:00, the band change";
