@@ -32,7 +32,7 @@ void appendNotes(const std::string& path, std::size_t bytes) {
     }
 }
 
-void runPollTicks(benchmark::State& state, int zone, std::size_t paddingBytes = 0) {
+void runPollTicks(benchmark::State& state, int zone, std::size_t paddingBytes = 0, const std::string& land = {}) {
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
     // The tick's own cost: the files on a RAM disk where there is one, so that
@@ -54,6 +54,7 @@ void runPollTicks(benchmark::State& state, int zone, std::size_t paddingBytes = 
     StandardSettings chosen;
     chosen.tariffZone = zone;
     profile.writeStrings(settings::kStandard.name, keyValuesOf(settings::kStandard, chosen));
+    if (!land.empty()) profile.writeString(settings::kHolidays.name, "Land", land);
     if (paddingBytes > 0) appendNotes(profile.path(), paddingBytes);
     source.up("Benchmark");
     MonitorApp app({host, clock, source, facts, profile, log});
@@ -61,7 +62,7 @@ void runPollTicks(benchmark::State& state, int zone, std::size_t paddingBytes = 
         host.advance(1000); // the connection opens
         host.advance(1000);
         const std::uint64_t parsesBefore = profile.parsesOfFile();
-        for (auto _ : state) host.advance(1000);
+        for ([[maybe_unused]] auto _ : state) host.advance(1000);
         // The file is unchanged throughout: a tick must never parse it again.
         state.counters["parses_during_ticks"] = static_cast<double>(profile.parsesOfFile() - parsesBefore);
         host.pressEscape(app.mainWindow()->window());
@@ -75,11 +76,18 @@ void BM_PollTickUserTariff24Bands(benchmark::State& state) { runPollTicks(state,
 // The same with 100 MB of notes in the profile: parsed once when it changes,
 // so a tick costs about what it costs with a small profile.
 void BM_PollTickUserTariff24Bands100MBProfile(benchmark::State& state) {
-    runPollTicks(state, UserDefined, 100u * 1024 * 1024);
+    runPollTicks(state, UserDefined, std::size_t{100} * 1024 * 1024);
 }
 
+// With a state's public holidays: the calendar is asked once a day, so a tick
+// should cost what it costs without (target: within 1 µs).
+void BM_PollTickBuiltInZoneHolidaysBY(benchmark::State& state) { runPollTicks(state, City, 0, "BY"); }
+void BM_PollTickUserTariff24BandsHolidaysBY(benchmark::State& state) { runPollTicks(state, UserDefined, 0, "BY"); }
+
 BENCHMARK(BM_PollTickBuiltInZone)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PollTickBuiltInZoneHolidaysBY)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PollTickUserTariff24Bands)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PollTickUserTariff24BandsHolidaysBY)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PollTickUserTariff24Bands100MBProfile)->Unit(benchmark::kMicrosecond)->Iterations(20000);
 
 } // namespace

@@ -24,7 +24,7 @@ using velmora::ConnectionLog;
 using velmora::SettingsProfile;
 using velmora::WriteResult;
 
-constexpr std::size_t kTmpfsBytes = 4 * 1024 * 1024;
+constexpr std::size_t kTmpfsBytes = std::size_t{4} * 1024 * 1024;
 const std::vector<std::size_t> kFreeBytes{0, 4096, 16384, 65536, 262144};
 const std::vector<std::size_t> kFileBytes{300, 4096, 16384, 65536, 262144, 1048576};
 const std::string kNoSpace = "kein Speicherplatz mehr auf dem Datenträger";

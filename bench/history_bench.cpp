@@ -34,7 +34,7 @@ private:
 
 void BM_SummariseLog(benchmark::State& state) {
     const LogOnDisk log;
-    for (auto _ : state) benchmark::DoNotOptimize(log.read(state).byMonth());
+    for ([[maybe_unused]] auto _ : state) benchmark::DoNotOptimize(log.read(state).byMonth());
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kRecords));
 }
 BENCHMARK(BM_SummariseLog)->Unit(benchmark::kMillisecond);
@@ -42,20 +42,20 @@ BENCHMARK(BM_SummariseLog)->Unit(benchmark::kMillisecond);
 // The commands as they run: read, then the text they print.
 void BM_ReportCommand(benchmark::State& state) {
     const LogOnDisk log;
-    for (auto _ : state) benchmark::DoNotOptimize(velmora::monthlyReport(log.read(state), {}, "€"));
+    for ([[maybe_unused]] auto _ : state) benchmark::DoNotOptimize(velmora::monthlyReport(log.read(state), {}, "€"));
 }
 BENCHMARK(BM_ReportCommand)->Unit(benchmark::kMillisecond);
 
 void BM_JsonReportCommand(benchmark::State& state) {
     const LogOnDisk log;
-    for (auto _ : state) benchmark::DoNotOptimize(velmora::jsonReport(log.read(state), {}, "€"));
+    for ([[maybe_unused]] auto _ : state) benchmark::DoNotOptimize(velmora::jsonReport(log.read(state), {}, "€"));
 }
 BENCHMARK(BM_JsonReportCommand)->Unit(benchmark::kMillisecond);
 
 void BM_CsvCommand(benchmark::State& state) {
     const LogOnDisk log;
     const auto style = static_cast<velmora::CsvStyle>(state.range(0));
-    for (auto _ : state) benchmark::DoNotOptimize(velmora::csvText(log.read(state).rows(), style));
+    for ([[maybe_unused]] auto _ : state) benchmark::DoNotOptimize(velmora::csvText(log.read(state).rows(), style));
 }
 BENCHMARK(BM_CsvCommand)
     ->Arg(static_cast<int>(velmora::CsvStyle::Comma))

@@ -24,7 +24,7 @@ void BM_OpenHistoryWindow(benchmark::State& state) {
     const std::int64_t tenYearsOfMinutes = 10 * 36525 / 100 * 24 * 60;
     const std::int64_t minutesApart = std::min<std::int64_t>(55, tenYearsOfMinutes / state.range(0));
     std::ofstream(path, std::ios::binary) << velmora::test::longLog(records, now, minutesApart);
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         velmora::HistoryWindow window({path, "€", 2026, {}, dir.path().toStdString()});
         window.show();
         QCoreApplication::processEvents();

@@ -18,7 +18,7 @@ void BM_JournalCheckpoint(benchmark::State& state) {
     keeper.start();
     OpenConnection open{"Benchmark",          localTimeOf(1'765'000'000), 1000, localTimeOf(1'765'000'000), 1000,
                         Money::fromCents(12), Money::fromCents(1012)};
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         open.cost += Money::fromCents(12);
         ++open.checkpointBootSeconds;
         keeper.checkpoint(open);

@@ -7,7 +7,7 @@
 namespace {
 
 void probe(velmora::LinuxConnectionSource& source, benchmark::State& state) {
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         const auto list = source.list();
         auto status = source.status(list.firstHandle);
         auto address = source.projectionAddress(list.firstHandle);

@@ -37,7 +37,7 @@ void BM_ProfileReadString(benchmark::State& state) {
     QTemporaryDir dir;
     SettingsProfile profile(dir.path().toStdString() + "/velmora.INI");
     writeRealisticProfile(profile);
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         benchmark::DoNotOptimize(profile.readString("F-7", "Takt", ""));
     }
 }
@@ -48,7 +48,7 @@ BENCHMARK(BM_ProfileReadString);
 const std::string& hugeProfileText() {
     static const std::string text = [] {
         std::string t = "[Standard]\nKosten=125.40\nTarifzone=4\n";
-        for (std::size_t i = 0; t.size() < 100u * 1024 * 1024; ++i) {
+        for (std::size_t i = 0; t.size() < std::size_t{100} * 1024 * 1024; ++i) {
             t +=
                 "; Notiz " + std::to_string(i) + "\n[Notiz-" + std::to_string(i) +
                 "]\nText=von Hand eingefuegt, damit die Datei gross wird; Zeile um Zeile\nNummer=" + std::to_string(i) +
@@ -61,7 +61,7 @@ const std::string& hugeProfileText() {
 
 void BM_ParseOf100MBProfile(benchmark::State& state) {
     const std::string& text = hugeProfileText();
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         velmora::ini::Index index(text);
         benchmark::DoNotOptimize(index.findValue("Standard", "Kosten"));
     }
@@ -97,12 +97,13 @@ void BM_LogRecordAt10000Records(benchmark::State& state) {
     writeLogOf(log.path(), kRecords);
     std::vector<double> millis;
     int next = kRecords;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         benchmark::DoNotOptimize(log.write(recordNumber(next++)));
         millis.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
-    std::nth_element(millis.begin(), millis.begin() + millis.size() / 2, millis.end());
+    const auto middle = millis.begin() + static_cast<std::ptrdiff_t>(millis.size() / 2);
+    std::nth_element(millis.begin(), middle, millis.end());
     state.counters["median_ms"] = millis[millis.size() / 2];
 }
 BENCHMARK(BM_LogRecordAt10000Records)->Iterations(200)->Unit(benchmark::kMillisecond);

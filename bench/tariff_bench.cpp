@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "holidays/PublicHolidays.h"
 #include "tariff/Tariff.h"
 
 namespace velmora {
@@ -61,7 +62,7 @@ void BM_BuiltInZone(benchmark::State& state) {
     const SettingsProfile profile("/nonexistent/velmora.ini");
     CountingReceiver receiver;
     const LocalTime t = wednesdayAt(10, 30);
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         evaluateTariff(Region200, t, profile, receiver);
     }
 }
@@ -72,11 +73,44 @@ void BM_UserDefined24Bands(benchmark::State& state) {
     const SettingsProfile profile(file.path());
     CountingReceiver receiver;
     const LocalTime t = wednesdayAt(23, 30);
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         evaluateTariff(UserDefined, t, profile, receiver);
     }
 }
 BENCHMARK(BM_UserDefined24Bands)->Unit(benchmark::kMicrosecond);
+
+// As the meter evaluates a tariff: "Land" read from a real file each time
+// (absent, or Bayern's holidays with the calendar asked once a day).
+void evaluateWithLand(benchmark::State& state, int zone, int hour, const std::string& land) {
+    const HourlyUserTariffFile file;
+    SettingsProfile profile(file.path());
+    if (!land.empty()) profile.writeString("Feiertage", "Land", land);
+    PublicHolidayCache holidays;
+    CountingReceiver receiver;
+    const LocalTime t = wednesdayAt(hour, 30);
+    for (auto _ : state) {
+        evaluateTariff(zone, t, profile, receiver, holidays);
+    }
+    state.counters["calendar_lookups"] = static_cast<double>(holidays.calendarLookups());
+}
+void BM_BuiltInZoneNoHolidays(benchmark::State& state) { evaluateWithLand(state, Region200, 10, ""); }
+void BM_BuiltInZoneHolidaysBY(benchmark::State& state) { evaluateWithLand(state, Region200, 10, "BY"); }
+void BM_UserDefined24BandsNoHolidays(benchmark::State& state) { evaluateWithLand(state, UserDefined, 23, ""); }
+void BM_UserDefined24BandsHolidaysBY(benchmark::State& state) { evaluateWithLand(state, UserDefined, 23, "BY"); }
+BENCHMARK(BM_BuiltInZoneNoHolidays)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BuiltInZoneHolidaysBY)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UserDefined24BandsNoHolidays)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UserDefined24BandsHolidaysBY)->Unit(benchmark::kMicrosecond);
+
+// The calendar asked without a cache: what the first tick of a day pays.
+void BM_HolidayCalendarOneDay(benchmark::State& state) {
+    int day = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(isPublicHoliday({2026, 12, 1 + day}, HolidayRegion::BY));
+        day = (day + 1) % 31;
+    }
+}
+BENCHMARK(BM_HolidayCalendarOneDay)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace velmora

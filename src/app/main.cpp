@@ -61,6 +61,9 @@ int runMonitor(int argc, char* argv[]) {
     const velmora::SingleInstance::Claim claim = instance.claim();
     if (claim == velmora::SingleInstance::Claim::SecondStart) return velmora::kExitOk;
     const bool metering = claim == velmora::SingleInstance::Claim::Meter;
+    if (metering && !instance.unreachableReason().empty())
+        std::cerr << "velmora: ein zweiter Start erreicht dieses Velmora nicht: " << instance.unreachableReason()
+                  << "\n";
     // What writers killed earlier left behind; only the meter may judge that.
     if (metering) velmora::profile_file::removeOrphanTemps(directory);
     const std::string executable = QCoreApplication::applicationFilePath().toStdString();

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <thread>
 
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -12,9 +11,9 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 
+#include "instance/LineServer.h"
+#include "instance/LocalSocket.h"
 #include "store/AtomicFile.h"
 #include "store/DataPaths.h"
 
@@ -22,9 +21,9 @@ namespace velmora {
 namespace {
 
 constexpr const char* kLockedName = "velmora"; // its sidecar lock is "velmora.lock"
-const QByteArray kRequest = "forward\n";
-const QByteArray kAnswer = "ok\n";
-constexpr qint64 kMaxLine = 64;
+constexpr std::string_view kComeForward = "forward";
+constexpr std::string_view kCameForward = "ok";
+constexpr auto kLongestAsk = std::chrono::milliseconds(1000);
 
 // A folder where no one but this user can put or replace a file.
 bool isPrivateFolder(const QString& path) {
@@ -38,10 +37,9 @@ bool fitsSocketAddress(const QString& path) {
 }
 
 // In the runtime folder named after the data folder, so that each folder has
-// its own meter; in the data folder itself it needs no such name. The folder
-// is made first: its canonical name (symbolic links resolved) needs it.
-QString socketPathFor(const std::string& dataFolder) {
-    makePrivateFolder(dataFolder);
+// its own meter; in the data folder itself it needs no such name. The name
+// follows the folder's canonical name (symbolic links resolved) where it exists.
+std::string socketPathFor(const std::string& dataFolder) {
     const QString folder = QFileInfo(QString::fromStdString(dataFolder)).absoluteFilePath();
     const QString canonical = QFileInfo(folder).canonicalFilePath();
     const QString data = canonical.isEmpty() ? folder : canonical;
@@ -50,32 +48,10 @@ QString socketPathFor(const std::string& dataFolder) {
         const QByteArray digest = QCryptographicHash::hash(data.toUtf8(), QCryptographicHash::Sha256);
         const QString path = runtime + QStringLiteral("/velmora-") + QString::fromLatin1(digest.toHex().left(16)) +
                              QStringLiteral(".socket");
-        if (fitsSocketAddress(path)) return path;
+        if (fitsSocketAddress(path)) return QFile::encodeName(path).toStdString();
     }
     const QString path = data + QStringLiteral("/velmora.socket");
-    return isPrivateFolder(data) && fitsSocketAddress(path) ? path : QString();
-}
-
-// The process at the other end of a local socket runs as this user.
-bool peerIsThisUser(qintptr descriptor) {
-    ucred peer{};
-    socklen_t size = sizeof peer;
-    return descriptor >= 0 && ::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
-           peer.uid == ::geteuid();
-}
-
-void answer(QLocalSocket* socket, const std::function<void()>& comeForward) {
-    if (!socket->canReadLine()) {
-        if (socket->bytesAvailable() > kMaxLine) socket->abort(); // not one of ours
-        return;
-    }
-    if (socket->readLine(kMaxLine) != kRequest) {
-        socket->abort();
-        return;
-    }
-    if (comeForward) comeForward();
-    socket->write(kAnswer);
-    socket->disconnectFromServer(); // after the answer is written
+    return isPrivateFolder(data) && fitsSocketAddress(path) ? QFile::encodeName(path).toStdString() : std::string();
 }
 
 std::string lockReason(int error) {
@@ -89,10 +65,18 @@ std::string lockReason(int error) {
 
 } // namespace
 
-SingleInstance::SingleInstance(const std::string& dataFolder)
-    : lockedFile_(dataFolder + "/" + kLockedName), socketPath_(socketPathFor(dataFolder)) {}
+SingleInstance::SingleInstance(const std::string& dataFolder) : lockedFile_(dataFolder + "/" + kLockedName) {
+    makePrivateFolder(dataFolder); // its canonical name, which names the socket, needs it
+    socketPath_ = socketPathFor(dataFolder);
+}
 
-SingleInstance::~SingleInstance() = default;
+// The socket goes while the lock is still held, so that it is never a
+// successor's that goes.
+SingleInstance::~SingleInstance() {
+    if (!server_) return;
+    server_.reset();
+    ::unlink(socketPath_.c_str());
+}
 
 SingleInstance::Claim SingleInstance::claim(std::chrono::milliseconds patience) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
@@ -108,7 +92,9 @@ SingleInstance::Claim SingleInstance::claim(std::chrono::milliseconds patience) 
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
-        if (askToComeForward(left)) return Claim::SecondStart;
+        if (!socketPath_.empty() &&
+            local_socket::ask(socketPath_, kComeForward, std::min(left, kLongestAsk)) == kCameForward)
+            return Claim::SecondStart;
         std::this_thread::sleep_for(std::chrono::milliseconds(50)); // still starting, or just ended
     }
     // A lock held by a copy that does not answer: that copy meters all the same.
@@ -120,41 +106,37 @@ SingleInstance::Claim SingleInstance::claim(std::chrono::milliseconds patience) 
     return Claim::Undecided;
 }
 
+// Without a private folder for the socket this copy still meters; a second
+// start then only ends, and questions go unanswered.
 void SingleInstance::listen() {
-    // Without a private folder for the socket this copy still meters; a
-    // second start then only ends.
-    if (socketPath_.isEmpty()) return;
-    server_ = std::make_unique<QLocalServer>();
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    QLocalServer::removeServer(socketPath_); // what a killed meter left; only the lock's holder listens here
-    if (!server_->listen(socketPath_)) return;
-    QObject::connect(server_.get(), &QLocalServer::newConnection, server_.get(), [this] {
-        while (QLocalSocket* socket = server_->nextPendingConnection()) {
-            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            if (!peerIsThisUser(socket->socketDescriptor())) {
-                socket->abort();
-                socket->deleteLater();
-                continue;
-            }
-            QObject::connect(socket, &QLocalSocket::readyRead, socket,
-                             [this, socket] { answer(socket, comeForward_); });
-        }
-    });
+    if (socketPath_.empty()) {
+        unreachableReason_ = "kein privater Ordner für den Socket: XDG_RUNTIME_DIR fehlt oder ist nicht privat, und "
+                             "den Datenordner können auch andere beschreiben";
+        return;
+    }
+    // What a killed meter left is replaced; only the lock's holder listens here.
+    const int listener = local_socket::listenAt(socketPath_);
+    if (listener < 0) {
+        unreachableReason_ = socketPath_ + ": " + atomic_file::reasonFor(errno);
+        return;
+    }
+    server_ = std::make_unique<LineServer>(listener, [this](std::string_view request) { return answer(request); });
 }
 
-bool SingleInstance::askToComeForward(std::chrono::milliseconds wait) {
-    if (socketPath_.isEmpty()) return false;
-    QLocalSocket socket;
-    socket.connectToServer(socketPath_);
-    const int waitMs = static_cast<int>(std::min<long long>(wait.count(), 1000));
-    if (!socket.waitForConnected(waitMs)) return false;
-    if (!peerIsThisUser(socket.socketDescriptor())) return false; // not our meter, whatever it says
-    socket.write(kRequest);
-    if (!socket.waitForBytesWritten(waitMs)) return false;
-    while (!socket.canReadLine()) {
-        if (!socket.waitForReadyRead(waitMs)) return false;
+std::optional<std::string> SingleInstance::answer(std::string_view request) {
+    if (request == kComeForward) {
+        if (comeForward_) comeForward_();
+        return std::string(kCameForward);
     }
-    return socket.readLine(kMaxLine) == kAnswer;
+    if (query_) return query_(request);
+    return std::nullopt;
+}
+
+std::optional<std::string> SingleInstance::ask(const std::string& dataFolder, std::string_view request,
+                                               std::chrono::milliseconds timeout) {
+    const std::string path = socketPathFor(dataFolder);
+    if (path.empty()) return std::nullopt;
+    return local_socket::ask(path, request, timeout);
 }
 
 } // namespace velmora

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <limits>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -230,7 +231,7 @@ WriteResult JournalFile::create(std::string_view state) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     std::vector<char> image(kFileBytes, '\0');
-    const std::vector<char> first = slotBytes(newestSequence_ + 1, state);
+    const std::vector<char> first = slotBytes(1, state); // the only state in the new file
     std::memcpy(image.data(), first.data(), first.size());
     std::string temp = folderOf(path_) + "/." + fileNameOf(path_) + ".velmora-tmp-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
@@ -244,7 +245,7 @@ WriteResult JournalFile::create(std::string_view state) {
         ::unlink(temp.c_str());
         return failedWith(error);
     }
-    ++newestSequence_;
+    newestSequence_ = 1;
     newestSlot_ = 0;
     scanned_ = JournalReading{JournalReading::Found::State, std::string(state), {}, newestSequence_, 0};
     if (const int synced = syncFolderOf(path_)) return failedWith(synced);
@@ -277,7 +278,10 @@ WriteResult JournalFile::write(std::string_view state) {
     if (state.size() > kMaxStateBytes) return WriteResult::failed("zu viele zurückgehaltene Einträge");
     if (!scanned_) inspect();
     using Found = JournalReading::Found;
-    if (scanned_->found == Found::Nothing) return create(state);
+    // A count run out (a hand-edited file) would wrap to 0, which reads as no
+    // state: a new file counts from 1 again.
+    if (scanned_->found == Found::Nothing || newestSequence_ == std::numeric_limits<std::uint64_t>::max())
+        return create(state);
     if (scanned_->found != Found::State)
         return WriteResult::failed(scanned_->reason + "; sie wird nicht überschrieben");
     if (fd_ < 0) {

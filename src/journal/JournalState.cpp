@@ -42,8 +42,8 @@ QJsonObject openObject(const OpenConnection& c) {
             {"startBoot", static_cast<double>(c.startBootSeconds)},
             {"checkpoint", timeArray(c.checkpoint)},
             {"checkpointBoot", static_cast<double>(c.checkpointBootSeconds)},
-            {"cost", qs(c.cost.text())},
-            {"total", qs(c.total.text())},
+            {"cost", qs(c.cost.exactText())},
+            {"total", qs(c.total.exactText())},
             {"startEpoch", static_cast<double>(c.startEpochSeconds)},
             {"checkpointEpoch", static_cast<double>(c.checkpointEpochSeconds)}};
 }
@@ -54,6 +54,20 @@ std::optional<Money> moneyOf(const QJsonValue& value) {
     return parsed->amount;
 }
 
+// Boot seconds as stored; 0 for what no writer stores (negative, too large, no
+// number), which a cast would leave undefined.
+std::uint64_t bootSecondsOf(const QJsonValue& value) {
+    const double seconds = value.toDouble();
+    return seconds >= 0 && seconds < 18446744073709551616.0 ? static_cast<std::uint64_t>(seconds) : 0;
+}
+
+// Seconds since 1970 as stored; 0 (not stored) for what no writer stores
+// (beyond the years a local time can show, no number).
+std::int64_t storedEpochSecondsOf(const QJsonValue& value) {
+    const double seconds = value.toDouble();
+    return seconds > -1e11 && seconds < 1e11 ? static_cast<std::int64_t>(seconds) : 0;
+}
+
 std::optional<OpenConnection> openOf(const QJsonObject& o) {
     std::optional<LocalTime> start = timeOf(o["start"]);
     std::optional<LocalTime> checkpoint = timeOf(o["checkpoint"]);
@@ -62,13 +76,13 @@ std::optional<OpenConnection> openOf(const QJsonObject& o) {
     if (!start || !checkpoint || !cost || !total) return std::nullopt;
     return OpenConnection{o["name"].toString().toStdString(),
                           *start,
-                          static_cast<std::uint64_t>(o["startBoot"].toDouble()),
+                          bootSecondsOf(o["startBoot"]),
                           *checkpoint,
-                          static_cast<std::uint64_t>(o["checkpointBoot"].toDouble()),
+                          bootSecondsOf(o["checkpointBoot"]),
                           *cost,
                           *total,
-                          static_cast<std::int64_t>(o["startEpoch"].toDouble()),
-                          static_cast<std::int64_t>(o["checkpointEpoch"].toDouble())};
+                          storedEpochSecondsOf(o["startEpoch"]),
+                          storedEpochSecondsOf(o["checkpointEpoch"])};
 }
 
 std::int64_t epochSecondsOf(const LocalTime& t) {
@@ -78,7 +92,10 @@ std::int64_t epochSecondsOf(const LocalTime& t) {
 // The record's start: the wall clock's, unless it was set during the
 // connection; journals of earlier versions hold only the local times.
 LocalTime recordStartOf(const OpenConnection& open) {
-    if (open.startBootSeconds == 0 || open.checkpointBootSeconds < open.startBootSeconds) return open.start;
+    constexpr std::uint64_t kLongestSpan = 10'000'000'000; // centuries: no connection lasts that long
+    if (open.startBootSeconds == 0 || open.checkpointBootSeconds < open.startBootSeconds ||
+        open.checkpointBootSeconds - open.startBootSeconds > kLongestSpan)
+        return open.start;
     const std::int64_t start = open.startEpochSeconds ? open.startEpochSeconds : epochSecondsOf(open.start);
     const std::int64_t end =
         open.checkpointEpochSeconds ? open.checkpointEpochSeconds : epochSecondsOf(open.checkpoint);

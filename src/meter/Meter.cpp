@@ -165,7 +165,7 @@ std::string Meter::caption(std::string_view currency) const {
     return state_.cost.text() + " " + std::string(currency) + "  /  " + formatElapsed(state_.elapsedSeconds) + " h";
 }
 
-bool Meter::idle() const { return !state_.connected && state_.listed == 0 && !keeper_.holdsBack(); }
+bool Meter::needsEverySecond() const { return state_.connected || keeper_.holdsBack(); }
 
 // Another link that takes first place ends the shown connection as a drop
 // does, and opens as a new one in the same poll.
@@ -263,7 +263,7 @@ void Meter::updateChargePeriod() {
     state_.elapsedSeconds =
         static_cast<std::uint32_t>(std::min<std::uint64_t>(elapsed, std::numeric_limits<std::uint32_t>::max()));
     if (warningDue(state_.warningIndex, state_.elapsedSeconds)) events_.beep = true;
-    evaluateTariff(state_.tariffZone, now_.wall, profile_, *this);
+    evaluateTariff(state_.tariffZone, now_.wall, profile_, *this, holidays_);
 }
 
 // A change of band cuts the running unit short and charges a new one at once.

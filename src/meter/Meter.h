@@ -93,9 +93,9 @@ public:
     // The caption after a poll: "<cost> <currency>  /  <time online> h", or
     // "Keine Verbindung".
     std::string caption(std::string_view currency) const;
-    // Nothing is listed, no connection runs and nothing waits to be written: a
-    // poll now would change nothing.
-    bool idle() const;
+    // A connection runs or a write is held back: the poll must come every
+    // second; otherwise the link source may let it sleep until it has news.
+    bool needsEverySecond() const;
 
 private:
     void loadSettings();
@@ -135,6 +135,9 @@ private:
     std::uint64_t unitTimerArmedMs_ = 0;  // ... and the one it runs with (the rest of a unit, after a stall)
     // The tariff and warning shown while the settings could not be read, until they can.
     std::optional<std::pair<int, int>> unreadChoices_;
+
+    // The day's answer of the holiday calendar, asked once a day, not once a tick.
+    PublicHolidayCache holidays_;
 };
 
 } // namespace velmora

@@ -59,6 +59,17 @@ std::string Money::text() const {
     return std::string(buffer.data(), end.ptr);
 }
 
+std::string Money::exactText() const {
+    const std::uint64_t magnitude =
+        micros_ < 0 ? 0 - static_cast<std::uint64_t>(micros_) : static_cast<std::uint64_t>(micros_);
+    std::array<char, 40> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "%s%" PRIu64 ".%06" PRIu64, micros_ < 0 ? "-" : "",
+                  magnitude / kMicrosPerUnit, magnitude % kMicrosPerUnit);
+    std::string text = buffer.data();
+    while (text.size() - text.find('.') > 3 && text.back() == '0') text.pop_back(); // at least two decimals
+    return text;
+}
+
 Money& Money::operator+=(Money other) {
     if (__builtin_add_overflow(micros_, other.micros_, &micros_)) micros_ = other.micros_ < 0 ? kMin : kMax;
     return *this;

@@ -39,6 +39,10 @@ public:
     std::int64_t cents() const;
     // "%.2f" of the amount: "0.12", "-3.60", "1234567.89".
     std::string text() const;
+    // Every decimal the amount has, at least two: "0.12", "12.612", "-0.0575";
+    // parseMoneyText reads it back exactly. For the program's own files that
+    // keep an amount between runs (the journal), not for what the user sees.
+    std::string exactText() const;
     // The nearest double, for "%.2f".
     double units() const;
 

@@ -3,8 +3,11 @@
 // a second. A failed question answers as "nothing there".
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "monitor/ByteCounters.h"
 
 namespace velmora {
 
@@ -20,6 +23,22 @@ struct ConnectionStatus {
     std::string deviceName;
 };
 
+// When the poll should come next: after periodMs (and every periodMs after
+// that, until told otherwise), or at once when one of the descriptors turns
+// readable.
+struct PollPace {
+    unsigned periodMs = 1000;
+    std::vector<int> wakeOn;
+    bool operator==(const PollPace&) const = default;
+};
+
+inline constexpr unsigned kPollPeriodMs = 1000;
+// While nothing is listed and the source hears of changes itself, the poll
+// sleeps until it does, or this long at the most: a link that comes up is
+// always news (its interface appears), so the look at the end of the sleep
+// only finds a pppd still dialling that has written no file yet.
+inline constexpr unsigned kQuietPollPeriodMs = 5 * 60 * 1000;
+
 class ConnectionSource {
 public:
     virtual ~ConnectionSource() = default;
@@ -29,12 +48,19 @@ public:
     // is assigned or the query failed.
     virtual std::string projectionAddress(std::uint64_t handle) = 0;
 
-    // While nothing is listed, a source that hears of changes itself names the
-    // descriptors that turn readable when links may have changed: its user may
-    // then sleep until one does (or a safety interval ends) instead of asking
-    // every second, and the next list takes a full look. Empty when the source
-    // cannot tell, or something under way needs looking at every second.
-    virtual std::vector<int> changeNotifiers() { return {}; }
+    // What the link has carried, as of the last list: the interface's byte
+    // counters, read at every list, made to only grow for the life of the
+    // handle (a counter that starts again from 0, say on an interface made
+    // anew under the same pppd, is added on top). A link that is no longer
+    // listed keeps its last figure for a while, so a connection that just
+    // ended can still be asked. nullopt: unknown.
+    virtual std::optional<ByteCounters> counters(std::uint64_t) { return std::nullopt; }
+
+    // Asked after every poll: when the next one should come. everySecond: the
+    // caller has something that needs a poll every second whatever the
+    // source thinks (a connection being metered, a write held back). A
+    // source that cannot tell asks for a poll every second.
+    virtual PollPace pollPace(bool) { return {kPollPeriodMs, {}}; }
 };
 
 } // namespace velmora

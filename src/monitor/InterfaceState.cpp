@@ -76,4 +76,9 @@ std::optional<InterfaceState> KernelInterfaceStateReader::query(const std::strin
     return state;
 }
 
+std::optional<ByteCounters> KernelInterfaceStateReader::counters(const std::string& ifname) {
+    const auto facts = netlink_.byName(ifname);
+    return facts ? facts->counters : std::nullopt;
+}
+
 } // namespace velmora

@@ -5,6 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "monitor/ByteCounters.h"
+#include "monitor/RouteNetlink.h"
+
 namespace velmora {
 
 struct InterfaceState {
@@ -24,10 +27,14 @@ public:
     virtual ~InterfaceStateReader() = default;
     // nullopt when no interface of that name exists (or it cannot be asked).
     virtual std::optional<InterfaceState> query(const std::string& ifname) = 0;
+    // What the interface has carried, 64-bit; nullopt when that is unknown.
+    virtual std::optional<ByteCounters> counters(const std::string&) { return std::nullopt; }
 };
 
 // Asks the kernel: the flags with an ioctl on one datagram socket that lives
-// as long as the reader, the addresses from the kernel's address list.
+// as long as the reader, the addresses from the kernel's address list, the
+// counters over rtnetlink (the socket's network namespace, whatever sysfs
+// is mounted).
 class KernelInterfaceStateReader : public InterfaceStateReader {
 public:
     KernelInterfaceStateReader();
@@ -36,9 +43,11 @@ public:
     KernelInterfaceStateReader& operator=(const KernelInterfaceStateReader&) = delete;
 
     std::optional<InterfaceState> query(const std::string& ifname) override;
+    std::optional<ByteCounters> counters(const std::string& ifname) override;
 
 private:
     int socket_ = -1;
+    RouteNetlink netlink_;
 };
 
 } // namespace velmora

@@ -30,9 +30,7 @@ const QString kModemService = QStringLiteral("org.freedesktop.ModemManager1");
 const QString kModemInterface = QStringLiteral("org.freedesktop.ModemManager1.Modem");
 const QString kModemPathPrefix = QStringLiteral("/org/freedesktop/ModemManager1/Modem/");
 
-constexpr int kCallTimeoutMs = 2000; // asynchronous: bounds a stale answer, never blocks
 constexpr int kDebounceMs = 30;
-constexpr int kPeriodicMs = 10000; // a safety net for a change whose signal was missed
 constexpr qsizetype kMaxActiveConnections = 32;
 
 // NetworkManager's states of an active connection and kinds of device.
@@ -116,6 +114,23 @@ std::string deviceTypeOf(uint deviceKind, const QString& connectionType) {
     return "modem";
 }
 
+bool answered(const QDBusMessage& reply) { return reply.type() == QDBusMessage::ReplyMessage; }
+
+// The bus says nobody has the name: NetworkManager is not running.
+bool isAbsent(const QDBusMessage& reply) {
+    const QString error = reply.errorName();
+    return error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+           error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+}
+
+// NetworkManager says the object is not there (any more).
+bool isGone(const QDBusMessage& reply) {
+    const QString error = reply.errorName();
+    return error == QLatin1String("org.freedesktop.DBus.Error.UnknownObject") ||
+           error == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod") ||
+           error == QLatin1String("org.freedesktop.DBus.Error.UnknownInterface");
+}
+
 bool isModemPath(const QString& udi) {
     if (!udi.startsWith(kModemPathPrefix) || udi.size() == kModemPathPrefix.size() || udi.size() > 80) return false;
     for (qsizetype i = kModemPathPrefix.size(); i < udi.size(); ++i)
@@ -125,29 +140,32 @@ bool isModemPath(const QString& udi) {
 
 } // namespace
 
+struct NetworkManagerLinks::Entry {
+    ObservedLink link;
+    QString connectionType;
+    uint deviceKind = 0;
+    std::string control; // the device NetworkManager drives, e.g. the modem's tty
+    std::string model;
+};
+
 struct NetworkManagerLinks::Refresh {
-    struct Entry {
-        ObservedLink link;
-        QString connectionType;
-        uint deviceKind = 0;
-        std::string control; // the device NetworkManager drives, e.g. the modem's tty
-        std::string model;
-    };
     std::uint64_t serial = 0;
     int outstanding = 0;
+    bool unanswered = false; // NetworkManager did not say which connections are active
     std::vector<Entry> entries;
 };
 
-NetworkManagerLinks::NetworkManagerLinks(QDBusConnection bus, QObject* parent)
+NetworkManagerLinks::NetworkManagerLinks(QDBusConnection bus, QObject* parent, NetworkManagerTiming timing)
     : QObject(parent)
     , bus_(std::move(bus))
+    , timing_(timing)
     , debounce_(new QTimer(this))
     , periodic_(new QTimer(this))
     , changed_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     debounce_->setSingleShot(true);
     debounce_->setInterval(kDebounceMs);
     connect(debounce_, &QTimer::timeout, this, &NetworkManagerLinks::refresh);
-    periodic_->setInterval(kPeriodicMs);
+    periodic_->setInterval(timing_.periodicMs);
     connect(periodic_, &QTimer::timeout, this, &NetworkManagerLinks::refresh);
     if (!bus_.isConnected()) return;
     watcher_ = new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
@@ -190,11 +208,25 @@ void NetworkManagerLinks::ownerChanged(const QString& owner) {
         scheduleRefresh();
         return;
     }
-    // NetworkManager left: what it said no longer holds, and nothing is asked until it is back.
+    managerGone();
+}
+
+// NetworkManager left: what it said no longer holds, and nothing is asked until it is back.
+void NetworkManagerLinks::managerGone() {
     ++serial_;
     inFlight_ = again_ = false;
     periodic_->stop();
+    last_.reset();
     setLinks({});
+}
+
+bool NetworkManagerLinks::refreshingPeriodically() const { return periodic_->isActive(); }
+
+const NetworkManagerLinks::Entry* NetworkManagerLinks::lastKnown(const std::string& path) const {
+    if (!last_) return nullptr;
+    for (const auto& entry : last_->entries)
+        if (entry.link.nmPath == path) return &entry;
+    return nullptr;
 }
 
 void NetworkManagerLinks::refresh() {
@@ -212,7 +244,7 @@ void NetworkManagerLinks::getAll(const std::shared_ptr<Refresh>& run, const QStr
     auto call = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
                                                QStringLiteral("GetAll"));
     call << interface;
-    auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
+    auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call, timing_.callTimeoutMs), this);
     ++run->outstanding;
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this, run, pending, handler]() {
         pending->deleteLater();
@@ -221,27 +253,41 @@ void NetworkManagerLinks::getAll(const std::shared_ptr<Refresh>& run, const QStr
     });
 }
 
+// A refresh whose first answer fails publishes nothing: the links stay as
+// they were, and the periodic refresh asks again, unless the bus says that
+// NetworkManager is not there at all.
 void NetworkManagerLinks::start() {
     inFlight_ = true;
     auto run = std::make_shared<Refresh>();
     run->serial = ++serial_;
     getAll(run, kService, kManagerPath, kManagerInterface, [this, run](const QDBusMessage& reply) {
-        if (reply.type() == QDBusMessage::ReplyMessage)
-            periodic_->start();
-        else
-            periodic_->stop(); // absent: wait for its owner to appear
+        if (isAbsent(reply)) {
+            managerGone(); // waits for its owner to appear
+            return;
+        }
+        if (!periodic_->isActive()) periodic_->start();
+        if (!answered(reply)) {
+            run->unanswered = true;
+            return;
+        }
         for (const auto& path : pathList(propertyMap(reply).value(QStringLiteral("ActiveConnections"))))
             readActiveConnection(run, path);
     });
 }
 
+// A connection whose properties do not come keeps all that was known of it.
 void NetworkManagerLinks::readActiveConnection(const std::shared_ptr<Refresh>& run, const QString& path) {
     getAll(run, kService, path, kActiveInterface, [this, run, path](const QDBusMessage& reply) {
+        if (!answered(reply)) {
+            const Entry* known = isGone(reply) ? nullptr : lastKnown(path.toStdString());
+            if (known) run->entries.push_back(*known);
+            return;
+        }
         const auto props = propertyMap(reply);
         const QString type = props.value(QStringLiteral("Type")).toString();
         const uint state = props.value(QStringLiteral("State")).toUInt();
         if (!isDialUpKind(type) || (state != kActivating && state != kActivated && state != kDeactivating)) return;
-        Refresh::Entry entry;
+        Entry entry;
         entry.link.nmPath = path.toStdString();
         entry.link.entryName = text(props.value(QStringLiteral("Id")), kMaxEntryNameBytes);
         entry.link.established = state == kActivated;
@@ -257,8 +303,17 @@ void NetworkManagerLinks::readActiveConnection(const std::shared_ptr<Refresh>& r
 
 void NetworkManagerLinks::readDevice(const std::shared_ptr<Refresh>& run, std::size_t index, const QString& path) {
     getAll(run, kService, path, kDeviceInterface, [this, run, index](const QDBusMessage& reply) {
-        const auto props = propertyMap(reply);
         auto& entry = run->entries[index];
+        if (!answered(reply)) {
+            if (const Entry* known = lastKnown(entry.link.nmPath)) {
+                entry.deviceKind = known->deviceKind;
+                entry.link.ifname = known->link.ifname;
+                entry.control = known->control;
+                entry.model = known->model;
+            }
+            return;
+        }
+        const auto props = propertyMap(reply);
         entry.deviceKind = props.value(QStringLiteral("DeviceType")).toUInt();
         const std::string ifname = props.value(QStringLiteral("IpInterface")).toString().toStdString();
         if (isInterfaceName(ifname)) entry.link.ifname = ifname;
@@ -269,30 +324,41 @@ void NetworkManagerLinks::readDevice(const std::shared_ptr<Refresh>& run, std::s
 }
 
 void NetworkManagerLinks::readAddress(const std::shared_ptr<Refresh>& run, std::size_t index, const QString& path) {
-    getAll(run, kService, path, kIp4Interface, [run, index](const QDBusMessage& reply) {
-        run->entries[index].link.address = firstAddress(propertyMap(reply).value(QStringLiteral("AddressData")));
+    getAll(run, kService, path, kIp4Interface, [this, run, index](const QDBusMessage& reply) {
+        auto& entry = run->entries[index];
+        if (answered(reply))
+            entry.link.address = firstAddress(propertyMap(reply).value(QStringLiteral("AddressData")));
+        else if (const Entry* known = lastKnown(entry.link.nmPath))
+            entry.link.address = known->link.address;
     });
 }
 
 void NetworkManagerLinks::readModel(const std::shared_ptr<Refresh>& run, std::size_t index, const QString& modemPath) {
-    getAll(run, kModemService, modemPath, kModemInterface, [run, index](const QDBusMessage& reply) {
-        run->entries[index].model = text(propertyMap(reply).value(QStringLiteral("Model")), 64);
+    getAll(run, kModemService, modemPath, kModemInterface, [this, run, index](const QDBusMessage& reply) {
+        auto& entry = run->entries[index];
+        if (answered(reply))
+            entry.model = text(propertyMap(reply).value(QStringLiteral("Model")), 64);
+        else if (const Entry* known = lastKnown(entry.link.nmPath))
+            entry.model = known->model;
     });
 }
 
 void NetworkManagerLinks::finish(const std::shared_ptr<Refresh>& run) {
     if (run->serial != serial_) return;
-    std::vector<ObservedLink> links;
-    for (auto& entry : run->entries) {
-        auto& link = entry.link;
-        link.deviceType = deviceTypeOf(entry.deviceKind, entry.connectionType);
-        std::string device = entry.control.empty() ? link.ifname : entry.control;
-        if (device.rfind("tty", 0) == 0) device = "/dev/" + device;
-        if (!entry.model.empty()) device += " (" + entry.model + ")";
-        link.deviceName = cleanText(device, kMaxDeviceNameBytes);
-        links.push_back(std::move(link));
+    if (!run->unanswered) {
+        std::vector<ObservedLink> links;
+        for (const auto& entry : run->entries) {
+            ObservedLink link = entry.link;
+            link.deviceType = deviceTypeOf(entry.deviceKind, entry.connectionType);
+            std::string device = entry.control.empty() ? link.ifname : entry.control;
+            if (device.rfind("tty", 0) == 0) device = "/dev/" + device;
+            if (!entry.model.empty()) device += " (" + entry.model + ")";
+            link.deviceName = cleanText(device, kMaxDeviceNameBytes);
+            links.push_back(std::move(link));
+        }
+        last_ = run;
+        setLinks(std::move(links));
     }
-    setLinks(std::move(links));
     ++refreshCount_;
     inFlight_ = false;
     if (again_) {

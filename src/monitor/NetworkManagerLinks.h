@@ -1,7 +1,11 @@
 #pragma once
 // NetworkManager's active dial-up connections, kept as a snapshot that is
 // refreshed through the Qt event loop whenever NetworkManager announces a
-// change. A poll only reads the snapshot, so it never waits on the bus.
+// change, and every few seconds while it is on the bus. A poll only reads
+// the snapshot, so it never waits on the bus. An answer that fails or comes
+// too late changes nothing: the device and connection keep what was last
+// known of them, so a slow bus never ends or restarts a connection; only
+// NetworkManager leaving the bus, or saying a connection is gone, does.
 
 #include <QDBusConnection>
 #include <QObject>
@@ -19,11 +23,16 @@ class QTimer;
 
 namespace velmora {
 
+struct NetworkManagerTiming {
+    int callTimeoutMs = 2000; // asynchronous: bounds a stale answer, never blocks
+    int periodicMs = 10000;   // a safety net for a change whose signal was missed
+};
+
 class NetworkManagerLinks : public QObject {
     Q_OBJECT
 public:
     // Watches the given bus; without a connected bus the snapshot stays empty.
-    explicit NetworkManagerLinks(QDBusConnection bus, QObject* parent = nullptr);
+    explicit NetworkManagerLinks(QDBusConnection bus, QObject* parent = nullptr, NetworkManagerTiming timing = {});
     ~NetworkManagerLinks() override;
 
     const std::vector<ObservedLink>& links() const { return links_; }
@@ -35,11 +44,14 @@ public:
     std::uint64_t refreshCount() const { return refreshCount_; }
     // Starts an asynchronous refresh (one more follows if one is under way).
     void refresh();
+    // The periodic refresh is running (NetworkManager is on the bus).
+    bool refreshingPeriodically() const;
 
 private slots:
     void onManagerSignal(const QDBusMessage& message);
 
 private:
+    struct Entry;
     struct Refresh;
     void start();
     void finish(const std::shared_ptr<Refresh>& run);
@@ -53,8 +65,12 @@ private:
     void scheduleRefresh();
     void ownerChanged(const QString& owner);
     void setLinks(std::vector<ObservedLink> links);
+    void managerGone();
+    const Entry* lastKnown(const std::string& path) const;
 
     QDBusConnection bus_;
+    NetworkManagerTiming timing_;
+    std::shared_ptr<const Refresh> last_; // the last refresh that was published
     QDBusServiceWatcher* watcher_ = nullptr;
     QTimer* debounce_ = nullptr;
     QTimer* periodic_ = nullptr;

@@ -14,7 +14,8 @@ struct ObservedLink {
     std::string nmPath;          // NetworkManager's active connection object
     std::string entryName;
     bool established = false;
-    std::string deviceType; // lower case; empty when unknown
+    bool interfaceUp = false; // the interface is up and running, with an address or not
+    std::string deviceType;   // lower case; empty when unknown
     std::string deviceName;
     std::string address; // IPv4 (dotted decimal), else IPv6; empty when none
     bool operator==(const ObservedLink&) const = default;

@@ -1,6 +1,10 @@
 #include "monitor/PppdCommandLine.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <functional>
 
 #include "monitor/ObservedLink.h"
@@ -123,9 +127,27 @@ void applyWords(PppdOptions& o, const std::vector<std::string>& words, const Fil
     }
 }
 
-std::vector<std::string> wordsOfFile(const std::string& path) {
+// A file that is not there counts as empty, as for pppd; one that is there
+// but cannot be read (permissions, a directory in the way that we may not
+// search) says something we cannot know.
+std::vector<std::string> wordsOfFile(const std::string& path, bool& unreadable) {
     const auto text = readSmallFile(path, kMaxOptionFileBytes);
-    return text ? optionFileWords(*text) : std::vector<std::string>{};
+    if (text) return optionFileWords(*text);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR)) unreadable = true;
+    return {};
+}
+
+std::string baseName(std::string_view path) {
+    const auto slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+bool isVpnProgram(std::string_view word) {
+    static constexpr std::array<std::string_view, 9> kPrograms = {
+        "pptp", "sstpc", "openfortivpn", "ssh", "dbclient", "stunnel", "stunnel4", "socat", "openconnect"};
+    const std::string name = baseName(word);
+    return std::find(kPrograms.begin(), kPrograms.end(), name) != kPrograms.end();
 }
 
 // Starts a word at text[i]; returns the index after it.
@@ -182,23 +204,47 @@ PppdOptions parsePppdCommandLine(std::string_view cmdline) {
 }
 
 PppdOptions effectivePppdOptions(std::string_view cmdline, const std::string& etcPpp) {
+    return pppdOptionsAsRead(cmdline, etcPpp, {});
+}
+
+PppdOptions pppdOptionsAsRead(std::string_view cmdline, const std::string& etcPpp, const std::string& userFile) {
+    PppdOptions options;
     const FileWords fileWords = [&](const std::string& option, const std::string& value) {
         if (option == "call") {
             // A peer name is a file name inside the peers directory, never a path.
             if (value.empty() || value.find('/') != std::string::npos || value == "." || value == "..")
                 return std::vector<std::string>{};
-            return wordsOfFile(etcPpp + "/peers/" + value);
+            return wordsOfFile(etcPpp + "/peers/" + value, options.unreadable);
         }
-        return startsWith(value, "/") ? wordsOfFile(value) : std::vector<std::string>{};
+        return startsWith(value, "/") ? wordsOfFile(value, options.unreadable) : std::vector<std::string>{};
     };
-    PppdOptions options;
-    applyWords(options, wordsOfFile(etcPpp + "/options"), fileWords, 1);
+    applyWords(options, wordsOfFile(etcPpp + "/options", options.unreadable), fileWords, 1);
+    if (!userFile.empty()) applyWords(options, wordsOfFile(userFile, options.unreadable), fileWords, 1);
     auto args = splitArguments(cmdline);
     if (!args.empty()) args.erase(args.begin());
     applyWords(options, args, fileWords, 0);
     const std::string tty = ttyBaseName(options.tty);
-    if (!tty.empty()) applyWords(options, wordsOfFile(etcPpp + "/options." + tty), fileWords, 1);
+    if (!tty.empty()) applyWords(options, wordsOfFile(etcPpp + "/options." + tty, options.unreadable), fileWords, 1);
     return options;
+}
+
+bool carriesVpn(const PppdOptions& o) {
+    for (std::string_view kind : {"pptp", "l2tp", "sstp", "fortisslvpn", "openconnect"})
+        if (contains(o.plugin, kind)) return true;
+    for (const auto& word : optionFileWords(o.pty))
+        if (isVpnProgram(word)) return true;
+    return false;
+}
+
+bool isVpnClient(std::string_view comm) {
+    static constexpr std::array<std::string_view, 6> kClients = {"pptp",   "sstpc",     "openfortivpn",
+                                                                 "xl2tpd", "openl2tpd", "l2tpd"};
+    if (std::find(kClients.begin(), kClients.end(), comm) != kClients.end()) return true;
+    // NetworkManager's VPN services ("nm-pptp-service", "nm-l2tp-service", ...).
+    if (!startsWith(comm, "nm-")) return false;
+    for (std::string_view kind : {"pptp", "l2tp", "sstp", "fortisslvpn"})
+        if (contains(comm, kind)) return true;
+    return false;
 }
 
 std::string pppDeviceType(const PppdOptions& o, std::string_view ifname) {

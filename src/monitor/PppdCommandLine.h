@@ -21,6 +21,9 @@ struct PppdOptions {
     bool demand = false;  // dials only when traffic wants out
     bool local = false;   // "local": no modem control lines (last of local/modem wins)
     bool lock = false;    // "lock": a UUCP lock file while the line is held (last of lock/nolock wins)
+    // An options file pppd reads exists but could not be read here (another
+    // user's, say): whatever it sets, "demand" above all, is unknown.
+    bool unreadable = false;
 };
 
 // cmdline: the NUL-separated arguments of /proc/<pid>/cmdline; no files read.
@@ -32,12 +35,25 @@ PppdOptions parsePppdCommandLine(std::string_view cmdline);
 // be read counts as empty.
 PppdOptions effectivePppdOptions(std::string_view cmdline, const std::string& etcPpp);
 
+// The same with the user's own options file (~/.ppprc of pppd's real user),
+// which pppd reads after etcPpp/options; empty: none. A file that exists but
+// cannot be read sets unreadable.
+PppdOptions pppdOptionsAsRead(std::string_view cmdline, const std::string& etcPpp, const std::string& userFile);
+
 // The words of an options file: blank-separated, "#" starts a comment,
 // quotes and backslashes as pppd reads them.
 std::vector<std::string> optionFileWords(std::string_view text);
 
 // "modem", "isdn", "null", "pppoe", "adsl", "vpn", or empty when nothing tells.
 std::string pppDeviceType(const PppdOptions& options, std::string_view ifname);
+
+// pppd carries a tunnel through another network, not a line of its own: a
+// VPN plugin (PPTP, L2TP, SSTP, SSL VPNs), or a "pty" that runs a VPN client
+// or a remote shell.
+bool carriesVpn(const PppdOptions& options);
+// A process name (as the kernel keeps it, 15 bytes at most) of a program
+// that runs pppd for a tunnel of its own.
+bool isVpnClient(std::string_view comm);
 
 // The tty without its "/dev/" prefix when it is one sysfs could know.
 std::string ttyBaseName(std::string_view tty);

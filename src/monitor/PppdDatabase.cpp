@@ -41,15 +41,20 @@ std::optional<std::string> pppdScriptEnvironment(const std::string& databasePath
     return fetch(db.get(), *entryKey, kMaxEnvironmentBytes);
 }
 
-bool environmentSets(std::string_view environment, std::string_view name) {
+std::optional<std::string> environmentValue(std::string_view environment, std::string_view name) {
     std::size_t start = 0;
     while (start < environment.size()) {
         const auto end = std::min(environment.find(';', start), environment.size());
         const auto pair = environment.substr(start, end - start);
-        if (pair.size() > name.size() && pair.substr(0, name.size()) == name && pair[name.size()] == '=') return true;
+        if (pair.size() > name.size() && pair.substr(0, name.size()) == name && pair[name.size()] == '=')
+            return std::string(pair.substr(name.size() + 1));
         start = end + 1;
     }
-    return false;
+    return std::nullopt;
+}
+
+bool environmentSets(std::string_view environment, std::string_view name) {
+    return environmentValue(environment, name).has_value();
 }
 
 } // namespace velmora

@@ -14,5 +14,7 @@ std::optional<std::string> pppdScriptEnvironment(const std::string& databasePath
 
 // Whether the environment sets the variable name.
 bool environmentSets(std::string_view environment, std::string_view name);
+// The value the environment gives the variable; nullopt when it sets none.
+std::optional<std::string> environmentValue(std::string_view environment, std::string_view name);
 
 } // namespace velmora

@@ -2,6 +2,8 @@
 // A connection source whose answers a test sets, link by link.
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@ struct ScriptedLink {
     std::string deviceName = "/dev/ttyS0";
     std::string address;
     std::uint64_t handle = 0; // 0: the source gives the link its own at the next list
+    std::optional<ByteCounters> counters = std::nullopt;
 };
 
 class ScriptedSource : public ConnectionSource {
@@ -27,7 +30,8 @@ public:
     bool failStatus = false; // the status query fails
     bool failProjection = false;
     int listCalls = 0;
-    // What changeNotifiers gives (a test's pipes); empty: ask every second.
+    // Descriptors that tell of news while nothing is listed (a test's pipes):
+    // the poll may then sleep on them. Empty: a poll every second.
     std::vector<int> notifiers;
 
     // Each of these replaces the list with one new link.
@@ -36,12 +40,19 @@ public:
     }
     void dialling(std::string name) { links = {ScriptedLink{std::move(name), false, "modem", "/dev/ttyS0", ""}}; }
     void down() { links.clear(); }
+    // The first link's counters, as the interface would show them now.
+    void carried(std::uint64_t received, std::uint64_t sent) {
+        if (!links.empty()) links.front().counters = ByteCounters{received, sent};
+    }
 
     ConnectionList list() override {
         ++listCalls;
-        for (auto& link : links)
+        for (auto& link : links) {
             if (link.handle == 0) link.handle = nextHandle_++;
-        if (failList || links.empty()) return {};
+            if (link.counters) lastCounters_[link.handle] = *link.counters;
+        }
+        listed_ = failList ? 0 : links.size();
+        if (listed_ == 0) return {};
         return {static_cast<std::uint32_t>(links.size()), links.front().handle, links.front().entryName};
     }
     ConnectionStatus status(std::uint64_t handle) override {
@@ -49,11 +60,20 @@ public:
         if (failStatus || !link) return {};
         return {link->connected, link->deviceType, link->deviceName};
     }
-    std::vector<int> changeNotifiers() override { return notifiers; }
     std::string projectionAddress(std::uint64_t handle) override {
         const ScriptedLink* link = find(handle);
         if (failProjection || !link) return {};
         return link->address;
+    }
+    // As of the last list, also for a link that has gone since.
+    std::optional<ByteCounters> counters(std::uint64_t handle) override {
+        const auto known = lastCounters_.find(handle);
+        if (known == lastCounters_.end()) return std::nullopt;
+        return known->second;
+    }
+    PollPace pollPace(bool everySecond) override {
+        if (everySecond || listed_ > 0 || notifiers.empty()) return {kPollPeriodMs, {}};
+        return {kQuietPollPeriodMs, notifiers};
     }
 
 private:
@@ -63,6 +83,8 @@ private:
         return nullptr;
     }
     std::uint64_t nextHandle_ = 1;
+    std::size_t listed_ = 0;
+    std::map<std::uint64_t, ByteCounters> lastCounters_;
 };
 
 } // namespace velmora

@@ -36,8 +36,10 @@ QRect DialogBaseUnits::toPixels(int x, int y, int width, int height) const {
 QFont dialogFont(int widthUnits, int availableWidth) {
     QFont font(QStringLiteral("DejaVu Sans Condensed"));
     font.setStyleHint(QFont::SansSerif);
-    for (double points = kPreferredPoints; points >= kSmallestPoints; points -= 0.5) {
-        font.setPointSizeF(points);
+    // In half points: a loop counted in floating point may miss its end.
+    for (int halfPoints = static_cast<int>(kPreferredPoints * 2); halfPoints >= static_cast<int>(kSmallestPoints * 2);
+         --halfPoints) {
+        font.setPointSizeF(halfPoints / 2.0);
         if (widthUnits <= 0 || availableWidth <= 0) break;
         if (baseUnitsOf(font).toPixelsX(widthUnits) + kFrameAllowance <= availableWidth) break;
     }

@@ -582,8 +582,10 @@ bool QtHost::setTrayMenu(int iconId, const std::vector<TrayMenuItem>& items) {
     QMenu* menu = trayMenu(iconId);
     if (!menu) menu = makeTrayMenu(iconId);
     QList<QAction*> actions = menu->actions();
-    bool sameShape = actions.size() == static_cast<qsizetype>(items.size());
-    for (std::size_t i = 0; sameShape && i < items.size(); ++i) sameShape = actions[i]->data().toInt() == items[i].id;
+    const auto count = static_cast<qsizetype>(items.size());
+    bool sameShape = actions.size() == count;
+    for (qsizetype i = 0; sameShape && i < count; ++i)
+        sameShape = actions[i]->data().toInt() == items[static_cast<std::size_t>(i)].id;
     if (!sameShape) {
         menu->clear();
         for (const TrayMenuItem& item : items) {
@@ -595,11 +597,12 @@ bool QtHost::setTrayMenu(int iconId, const std::vector<TrayMenuItem>& items) {
         }
         actions = menu->actions();
     }
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        actions[i]->setText(qtText(items[i].text));
-        actions[i]->setCheckable(items[i].checkable);
-        actions[i]->setChecked(items[i].checked);
-        actions[i]->setEnabled(items[i].enabled);
+    for (qsizetype i = 0; i < count; ++i) {
+        const TrayMenuItem& item = items[static_cast<std::size_t>(i)];
+        actions[i]->setText(qtText(item.text));
+        actions[i]->setCheckable(item.checkable);
+        actions[i]->setChecked(item.checked);
+        actions[i]->setEnabled(item.enabled);
     }
     return true;
 }

@@ -104,6 +104,11 @@ struct CostEditorSettings {
     std::string unitFee = "0.12";
 };
 
+// Section "Feiertage": whose public holidays the tariffs charge as Sundays.
+struct HolidaySettings {
+    std::string land; // "" none, "DE" the nationwide ones, or a state's code (holidays/HolidayRegion.h)
+};
+
 namespace settings {
 
 inline constexpr std::string_view kTotalKey = "Kosten";
@@ -138,6 +143,9 @@ inline constexpr SettingKey<TariffBand> kBandKeys[] = {
     key<&TariffBand::unitLengthText>("Takt"),
 };
 inline constexpr auto kBand = settingsSection("W-%i / F-%i", kBandKeys);
+
+inline constexpr SettingKey<HolidaySettings> kHolidayKeys[] = {key<&HolidaySettings::land>("Land")};
+inline constexpr auto kHolidays = settingsSection("Feiertage", kHolidayKeys);
 
 } // namespace settings
 

@@ -76,6 +76,7 @@ std::vector<TariffBand> loadBandList(const SettingsProfile& profile, BandList li
                                                  : costEditorValue<&CostEditorSettings::holidayBands>(profile);
     const int count = std::min(stored, kMaxStoredBands);
     std::vector<TariffBand> bands;
+    bands.reserve(static_cast<std::size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i)
         bands.push_back(readSection(profile, kBand, bandSectionName(list, static_cast<std::size_t>(i))));
     return bands;

@@ -53,8 +53,9 @@ bool bandContains(CalendarSeconds now, const LocalTime& t, int startHour, int en
     return now > start && now < end;
 }
 
-void walkBuiltInTable(int zone, CalendarSeconds now, const LocalTime& t, UnitLengthReceiver& receiver) {
-    for (const TimeBand& band : builtInBands(zone, isWeekend(t.dayOfWeek))) {
+void walkBuiltInTable(int zone, CalendarSeconds now, const LocalTime& t, bool publicHoliday,
+                      UnitLengthReceiver& receiver) {
+    for (const TimeBand& band : builtInBands(zone, isWeekend(t.dayOfWeek) || publicHoliday)) {
         applyTimeBand(now, t, band.startHour, band.endHour, band.unitMs, receiver);
     }
 }
@@ -62,13 +63,10 @@ void walkBuiltInTable(int zone, CalendarSeconds now, const LocalTime& t, UnitLen
 // Only the first containing band counts, so overlapping bands cannot make the
 // unit clock flip between lengths (and charge) on every tick. A band without a
 // usable unit length would arm a zero-period timer, so it is passed over.
-void walkUserBands(CalendarSeconds now, const LocalTime& t, const SettingsProfile& profile,
+void walkUserBands(CalendarSeconds now, const LocalTime& t, const SettingsProfile& stored, bool publicHoliday,
                    UnitLengthReceiver& receiver) {
-    // One state of the file per evaluation: fresh every tick (a changed file is
-    // read again, an unchanged one is not), and consistent even while another
-    // copy of the program rewrites the tariff.
-    const SettingsProfile stored = profile.snapshot();
-    const BandList list = isHolidayListDay(stored, t.dayOfWeek) ? BandList::Holiday : BandList::Weekday;
+    const bool holidayList = publicHoliday || isHolidayListDay(stored, t.dayOfWeek);
+    const BandList list = holidayList ? BandList::Holiday : BandList::Weekday;
     for (const TariffBand& band : loadBandList(stored, list)) {
         if (!bandContains(now, t, band.startHour, band.endHour)) {
             continue;
@@ -97,10 +95,21 @@ std::span<const TimeBand> builtInBands(int zone, bool weekend) {
 
 void evaluateTariff(int zone, const LocalTime& localTime, const SettingsProfile& profile,
                     UnitLengthReceiver& receiver) {
+    PublicHolidayCache fresh;
+    evaluateTariff(zone, localTime, profile, receiver, fresh);
+}
+
+void evaluateTariff(int zone, const LocalTime& localTime, const SettingsProfile& profile, UnitLengthReceiver& receiver,
+                    PublicHolidayCache& holidays) {
     if (isBuiltInZone(zone)) {
-        walkBuiltInTable(zone, nowOf(localTime), localTime, receiver);
+        const bool holiday = holidays.isPublicHoliday(profile, localTime);
+        walkBuiltInTable(zone, nowOf(localTime), localTime, holiday, receiver);
     } else if (zone == UserDefined) {
-        walkUserBands(nowOf(localTime), localTime, profile, receiver);
+        // One state of the file per evaluation: fresh every tick (a changed file
+        // is read again, an unchanged one is not), and consistent even while
+        // another copy of the program rewrites the tariff.
+        const SettingsProfile stored = profile.snapshot();
+        walkUserBands(nowOf(localTime), localTime, stored, holidays.isPublicHoliday(stored, localTime), receiver);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/Clock.h"
 #include "store/SettingsProfile.h"
+#include "tariff/PublicHolidayCache.h"
 
 namespace velmora {
 
@@ -42,7 +43,14 @@ public:
 // Built-in zones walk every band of their table (at most one matches). The
 // user-defined tariff hands over only the first matching band of the day's list
 // and skips bands whose unit length is 0. Nothing happens when no band matches.
+// A public holiday of the "Land" in the profile (section "Feiertage") is a
+// weekend day for the built-in zones and a holiday-list day for the
+// user-defined tariff, whatever its weekday flag says; without a "Land" the
+// calendar knows none.
 void evaluateTariff(int zone, const LocalTime& localTime, const SettingsProfile& profile, UnitLengthReceiver& receiver);
+// The same, remembering the day's answer between calls (the meter keeps one).
+void evaluateTariff(int zone, const LocalTime& localTime, const SettingsProfile& profile, UnitLengthReceiver& receiver,
+                    PublicHolidayCache& holidays);
 
 // Calls the receiver when now lies strictly between startHour:00:00 and
 // endHour:00:00 of localTime's date, and returns its result; 0 otherwise.

@@ -51,11 +51,6 @@ inline constexpr int Sunday = 1069;
 inline constexpr int PollTimer = 100;
 inline constexpr int UnitTimer = 200;
 inline constexpr unsigned PollPeriodMs = 1000;
-// While nothing is listed and the link source hears of changes itself, the
-// poll sleeps until it does, or this long at the most: a link that comes up
-// is always news (its interface appears), so the full look at the end of the
-// sleep only finds a pppd still dialling that has written no file yet.
-inline constexpr unsigned QuietPollPeriodMs = 5 * 60 * 1000;
 inline constexpr int TrayIconId = 10001;
 
 } // namespace velmora::ids

@@ -126,21 +126,19 @@ void MonitorDialog::unitTick() {
     showMeter();
 }
 
-// A tick with nothing listed, nothing held back and no connection changes
-// nothing on screen: while that holds, and the source can say when links may
-// have changed, the poll sleeps until it does (or five minutes have passed)
-// instead of waking every second for nothing.
+// The link source paces the poll: every second while a connection is
+// metered or a write is held back, and otherwise as it sees fit (asleep until
+// news while nothing is listed, a short settling delay between news and the
+// look it brings). The timer is armed again only when the period changes or
+// is a one-off delay, so the one-second beat never drifts.
 void MonitorDialog::choosePollPace() {
-    std::vector<int> notifiers;
-    if (meter_.idle()) notifiers = env_.source.changeNotifiers();
-    const bool quiet = !notifiers.empty();
-    if (quiet) {
-        env_.host.setTimer(self_, ids::PollTimer, ids::QuietPollPeriodMs);
-    } else if (pollQuiet_) {
-        env_.host.setTimer(self_, ids::PollTimer, ids::PollPeriodMs);
+    const PollPace pace = env_.source.pollPace(meter_.needsEverySecond());
+    if (pace.periodMs != pollPeriodMs_ || pace.periodMs != ids::PollPeriodMs) {
+        env_.host.setTimer(self_, ids::PollTimer, pace.periodMs);
+        pollPeriodMs_ = pace.periodMs;
     }
-    if (quiet || pollQuiet_) env_.host.wakeOnReadable(self_, ids::PollTimer, notifiers);
-    pollQuiet_ = quiet;
+    if (!pace.wakeOn.empty() || pollWatching_) env_.host.wakeOnReadable(self_, ids::PollTimer, pace.wakeOn);
+    pollWatching_ = !pace.wakeOn.empty();
 }
 
 // The window layer tells of no change of a list's selection: the meter is

@@ -63,9 +63,10 @@ private:
     WindowId self_ = 0;
     Meter meter_;
     TrayPresenter tray_;
-    MeterTexts shown_;          // what the fields show now
-    bool hiddenInTray_ = false; // reachable only through the notification-area icon
-    bool pollQuiet_ = false;    // the poll sleeps until the link source has news
+    MeterTexts shown_;                      // what the fields show now
+    bool hiddenInTray_ = false;             // reachable only through the notification-area icon
+    unsigned pollPeriodMs_ = kPollPeriodMs; // the poll timer's period as last armed
+    bool pollWatching_ = false;             // the poll is woken early when the source's descriptors turn readable
     std::string currencyText_ = "$";
 };
 

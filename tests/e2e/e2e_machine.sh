@@ -51,10 +51,14 @@ private_machine() {
     mkdir -p "$data" "$work/runtime" && chmod 0700 "$work/runtime"
 }
 
+# Interface $1 is there and of the PPP kind (the fake pppd makes it a plain
+# TUN device first and then turns it into one, which it must still be down for).
+is_ppp() { [[ $(cat "/sys/class/net/$1/type" 2>/dev/null) == 512 ]]; }
+
 start_pppd() {
     "$pppd" "$IFNAME" &
     pppd_pid=$!
-    if ! wait_for 30 test -e "/sys/class/net/$IFNAME"; then
+    if ! wait_for 30 is_ppp "$IFNAME"; then
         wait "$pppd_pid"
         [[ $? -eq $SKIP ]] && skip "no TUN interface allowed here"
         fail "the fake pppd did not create $IFNAME"

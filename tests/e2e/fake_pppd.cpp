@@ -1,15 +1,26 @@
-// Stands in for pppd in the end-to-end test. Built as "pppd", so that its
-// process name is pppd's; it holds a TUN interface of the given name open, as
-// pppd holds its unit, so the kernel reports the link's carrier once the test
-// brings the interface up. It runs until it is signalled.
+// Stands in for pppd in the end-to-end tests. Built as "pppd", so that its
+// process name is pppd's; it holds a TUN interface of the given name and of
+// the kernel's PPP kind open, as pppd holds its unit, so the kernel reports
+// the link's carrier once the test brings the interface up. Further
+// arguments are pppd's options as its command line shows them. It runs
+// until it is signalled.
+//
+//   pppd <interface> [options...]
+//       FAKE_PPPD_DB=<file>: keeps an entry in pppd's database as pppd does
+//       (PPPD_PID, IFNAME, DEVICE=/dev/ttyS0). FAKE_PPPD_KIND=none: a plain
+//       TUN device, as a VPN client makes.
+//   pppd --db <file> <pid> NAME=value|-NAME...
+//       sets or removes variables of that pppd's entry, as pppd does while
+//       its link comes and goes.
 #include <fcntl.h>
-#include <linux/if_tun.h>
-#include <net/if.h>
-#include <sys/ioctl.h>
+#include <tdb.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "support/TunDevice.h"
 
@@ -17,16 +28,85 @@ namespace {
 
 constexpr int kSkip = 77; // no TUN device allowed here
 
+bool store(tdb_context* db, const std::string& key, const std::string& value) {
+    TDB_DATA k{reinterpret_cast<unsigned char*>(const_cast<char*>(key.data())), key.size()};
+    TDB_DATA v{reinterpret_cast<unsigned char*>(const_cast<char*>(value.data())), value.size()};
+    return ::tdb_store(db, k, v, TDB_REPLACE) == 0;
+}
+
+std::string fetch(tdb_context* db, const std::string& key) {
+    TDB_DATA k{reinterpret_cast<unsigned char*>(const_cast<char*>(key.data())), key.size()};
+    TDB_DATA v = ::tdb_fetch(db, k);
+    if (!v.dptr) return {};
+    std::string value(reinterpret_cast<const char*>(v.dptr), v.dsize);
+    std::free(v.dptr);
+    return value;
+}
+
+// "NAME=value;" pairs with name's pair replaced (value empty: removed).
+std::string withVariable(const std::string& environment, const std::string& name, const std::string* value) {
+    std::string result;
+    std::size_t start = 0;
+    while (start < environment.size()) {
+        const auto end = environment.find(';', start);
+        const std::string pair = environment.substr(start, end - start);
+        if (pair.rfind(name + "=", 0) != 0) result += pair + ";";
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    if (value) result += name + "=" + *value + ";";
+    return result;
+}
+
+int editDatabase(const char* path, const std::string& pid, char** changes, int count) {
+    tdb_context* db = ::tdb_open(path, 0, TDB_DEFAULT, O_RDWR | O_CREAT, 0644);
+    if (!db) return 1;
+    const std::string entry = fetch(db, "PPPD_PID=" + pid);
+    std::string environment = fetch(db, entry);
+    for (int i = 0; i < count; ++i) {
+        const std::string change = changes[i];
+        const auto equals = change.find('=');
+        if (change[0] == '-') {
+            environment = withVariable(environment, change.substr(1), nullptr);
+        } else if (equals != std::string::npos) {
+            const std::string value = change.substr(equals + 1);
+            environment = withVariable(environment, change.substr(0, equals), &value);
+        }
+    }
+    const bool stored = !entry.empty() && store(db, entry, environment);
+    ::tdb_close(db);
+    return stored ? 0 : 1;
+}
+
+bool enterDatabase(const char* path, const char* ifname) {
+    tdb_context* db = ::tdb_open(path, 0, TDB_DEFAULT, O_RDWR | O_CREAT, 0644);
+    if (!db) return false;
+    const std::string pid = std::to_string(::getpid());
+    const std::string entry = "pppd" + pid;
+    const bool stored =
+        store(db, entry, "PPPD_PID=" + pid + ";IFNAME=" + ifname + ";DEVICE=/dev/ttyS0;PPPLOGNAME=root;") &&
+        store(db, "PPPD_PID=" + pid, entry);
+    ::tdb_close(db);
+    return stored;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 || std::strlen(argv[1]) >= IFNAMSIZ) {
-        std::fprintf(stderr, "usage: pppd <interface name>\n");
+    if (argc >= 4 && std::strcmp(argv[1], "--db") == 0) return editDatabase(argv[2], argv[3], argv + 4, argc - 4);
+    if (argc < 2 || std::strlen(argv[1]) >= IFNAMSIZ) {
+        std::fprintf(stderr, "usage: pppd <interface name> [options...] | pppd --db <file> <pid> NAME=value...\n");
         return 2;
     }
-    if (velmora::testing::openTun(argv[1]) < 0) {
+    const char* kind = std::getenv("FAKE_PPPD_KIND");
+    const bool plain = kind && std::strcmp(kind, "none") == 0;
+    if (velmora::testing::openTun(argv[1], plain ? ARPHRD_NONE : ARPHRD_PPP) < 0) {
         std::perror("pppd: TUN interface");
         return kSkip;
+    }
+    if (const char* database = std::getenv("FAKE_PPPD_DB"); database && !enterDatabase(database, argv[1])) {
+        std::fprintf(stderr, "pppd: cannot write %s\n", database);
+        return 1;
     }
     for (;;) ::pause();
 }

@@ -266,7 +266,7 @@ TEST(Money, ReadsThePointFormAndRefusesTheRest) {
     EXPECT_EQ(parseMoney("-0.12")->cents, -12);
     EXPECT_EQ(parseMoney("12.345")->cents, 1235);
     EXPECT_EQ(parseMoney("'1.50'")->cents, 150);
-    for (const char* bad : {"", "3,60", "3.60 DM", ".5", "-", "1e3", "1234567890123456"})
+    for (const char* bad : {"", "3,60", "3.60 DM", ".5", "-", "1e3", "1234567890123456", "99999999999999999999.99"})
         EXPECT_FALSE(parseMoney(bad)) << bad;
     EXPECT_EQ(moneyText(-12), "-0.12");
     EXPECT_EQ(moneyText(123456), "1234.56");

@@ -13,7 +13,10 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,6 +92,7 @@ public:
         ended_ = true;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
+    void signal(int number) { ::kill(pid_, number); }
     void kill() {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
@@ -107,7 +111,7 @@ protected:
     SingleInstanceTest() { ::chmod(runtime_.path().toLocal8Bit().constData(), 0700); }
     std::string folder(const char* name = "velmora") const { return data_.filePath(name).toStdString(); }
     std::string runtime() const { return runtime_.path().toStdString(); }
-    QString socketOf(const std::string& folder) const {
+    std::string socketOf(const std::string& folder) const {
         ::setenv("XDG_RUNTIME_DIR", runtime().c_str(), 1);
         return SingleInstance(folder).socketPath();
     }
@@ -135,7 +139,7 @@ TEST_F(SingleInstanceTest, AKilledMetersLockAndSocketBlockNoNewStart) {
     ASSERT_EQ(first.nextLine(), "meter");
     first.kill();
     EXPECT_TRUE(QFile::exists(QString::fromStdString(folder() + "/velmora.lock")));
-    EXPECT_TRUE(QFile::exists(socketOf(folder())));
+    EXPECT_TRUE(std::filesystem::exists(socketOf(folder())));
     Probe next(folder(), runtime());
     ASSERT_EQ(next.nextLine(), "meter");
     Probe second(folder(), runtime());
@@ -221,7 +225,7 @@ TEST_F(SingleInstanceTest, TheSocketLivesOnlyInAFolderOfOurOwn) {
             ::unsetenv("XDG_RUNTIME_DIR");
         else
             ::setenv("XDG_RUNTIME_DIR", runtimeFolder.toLocal8Bit().constData(), 1);
-        return SingleInstance(folder()).socketPath().toStdString();
+        return SingleInstance(folder()).socketPath();
     };
     EXPECT_EQ(socketWith(runtime_.path()).rfind(runtime() + "/velmora-", 0), 0u);
     EXPECT_EQ(socketWith(shared.path()), folder() + "/velmora.socket");
@@ -291,7 +295,7 @@ private:
 TEST_F(SingleInstanceTest, AnAnswerFromAnotherUserIsIgnored) {
     ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder())));
     std::filesystem::create_symlink(folder() + "/nirgends", folder() + "/velmora.lock"); // no lock decides
-    const std::string socket = socketOf(folder()).toStdString();
+    const std::string socket = socketOf(folder());
     ASSERT_EQ(::chmod(runtime().c_str(), 0777), 0);
     Impostor impostor(socket);
     if (!impostor.listening()) GTEST_SKIP() << "cannot listen as another user here";
@@ -299,35 +303,137 @@ TEST_F(SingleInstanceTest, AnAnswerFromAnotherUserIsIgnored) {
     Probe start(folder(), runtime(), "300");
     EXPECT_EQ(start.nextLine().rfind("undecided: ", 0), 0u);
     EXPECT_TRUE(impostor.wasAsked()); // it did reach the impostor, and did not believe it
+    ::setenv("XDG_RUNTIME_DIR", runtime().c_str(), 1);
+    EXPECT_EQ(SingleInstance::ask(folder(), "stand", 1s), std::nullopt);
+    EXPECT_TRUE(impostor.wasAsked());
 }
 
 TEST_F(SingleInstanceTest, AMeterDoesNotAnswerAnotherUser) {
     Probe meter(folder(), runtime());
     ASSERT_EQ(meter.nextLine(), "meter");
-    const std::string socket = socketOf(folder()).toStdString();
+    const std::string socket = socketOf(folder());
     ASSERT_EQ(::chmod(runtime().c_str(), 0711), 0);
     ASSERT_EQ(::chmod(socket.c_str(), 0666), 0);
     const testing::ChildOutcome asked = testing::runAsOtherUser([&](std::string& report) {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        socket.copy(address.sun_path, sizeof address.sun_path - 1);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return 1;
-        // A meter that hangs up at once may do so before the request is out: no answer either.
-        if (::send(fd, "forward\n", 8, MSG_NOSIGNAL) != 8) return errno == EPIPE || errno == ECONNRESET ? 0 : 2;
-        pollfd p{fd, POLLIN, 0};
-        char answer[16];
-        const ssize_t got = ::poll(&p, 1, 2000) == 1 ? ::read(fd, answer, sizeof answer) : -1;
-        report.assign(answer, got > 0 ? static_cast<std::size_t>(got) : 0);
+        for (const char* request : {"forward\n", "stand\n"}) {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            socket.copy(address.sun_path, sizeof address.sun_path - 1);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return 1;
+            // A meter that hangs up at once may do so before the request is out: no answer either.
+            const auto length = static_cast<ssize_t>(std::strlen(request));
+            if (::send(fd, request, length, MSG_NOSIGNAL) != length) {
+                if (errno != EPIPE && errno != ECONNRESET) return 2;
+            } else {
+                pollfd p{fd, POLLIN, 0};
+                char answer[16];
+                const ssize_t got = ::poll(&p, 1, 2000) == 1 ? ::read(fd, answer, sizeof answer) : -1;
+                report.append(answer, got > 0 ? static_cast<std::size_t>(got) : 0);
+            }
+            ::close(fd);
+        }
         return 0;
     });
     if (asked.status == testing::kCannotRunHere) GTEST_SKIP() << asked.output;
     ASSERT_EQ(asked.status, 0) << "the other user could not reach the socket at all";
     EXPECT_EQ(asked.output, "");
-    EXPECT_EQ(meter.nextLine(300ms), ""); // not brought forward
+    EXPECT_EQ(meter.nextLine(300ms), ""); // not brought forward, not asked
     Probe second(folder(), runtime());    // the user's own start still is answered
     EXPECT_EQ(second.nextLine(), "second");
     EXPECT_EQ(meter.nextLine(), "forward");
+}
+
+// A connected local socket to `path`, -1 when it cannot connect.
+int connectTo(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+    ::close(fd);
+    return -1;
+}
+
+// Whether the meter hangs up on `fd` within a second (with what it sent
+// still unread: a reset).
+bool hungUp(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    char c = 0;
+    return ::poll(&p, 1, 1000) == 1 && ::read(fd, &c, 1) <= 0;
+}
+
+TEST_F(SingleInstanceTest, AQuestionGoesToTheMeterOnTheSocketOfTheSecondStart) {
+    ::setenv("XDG_RUNTIME_DIR", runtime().c_str(), 1);
+    EXPECT_EQ(SingleInstance::ask(folder(), "stand", 1s), std::nullopt); // no meter, and no folder made
+    EXPECT_FALSE(std::filesystem::exists(folder()));
+
+    Probe meter(folder(), runtime());
+    ASSERT_EQ(meter.nextLine(), "meter");
+    EXPECT_EQ(SingleInstance::ask(folder(), "stand", 2s), "antwort: stand");
+    EXPECT_EQ(meter.nextLine(), "query: stand");
+    EXPECT_EQ(SingleInstance::ask(folder(), "zwei\nZeilen", 2s), std::nullopt); // one line only
+    Probe second(folder(), runtime());
+    EXPECT_EQ(second.nextLine(), "second");
+    EXPECT_EQ(meter.nextLine(), "forward");
+
+    meter.kill(); // its socket stays: asking it fails at once
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(SingleInstance::ask(folder(), "stand", 3s), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
+}
+
+// A meter that hangs (here stopped by SIGSTOP) costs the asker its timeout and
+// no more; once it runs again it answers, though its earlier asker is gone.
+TEST_F(SingleInstanceTest, AStoppedMeterCostsTheAskerOnlyItsTimeout) {
+    Probe meter(folder(), runtime());
+    ASSERT_EQ(meter.nextLine(), "meter");
+    ::setenv("XDG_RUNTIME_DIR", runtime().c_str(), 1);
+    meter.signal(SIGSTOP);
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(SingleInstance::ask(folder(), "stand", 300ms), std::nullopt);
+    const auto took = std::chrono::steady_clock::now() - asked;
+    EXPECT_GE(took, 290ms);
+    EXPECT_LT(took, 800ms);
+    meter.signal(SIGCONT);
+    EXPECT_EQ(SingleInstance::ask(folder(), "wieder", 2s), "antwort: wieder");
+    EXPECT_EQ(meter.nextLine(), "query: stand");
+    EXPECT_EQ(meter.nextLine(), "query: wieder");
+}
+
+// Askers of the user's that say nothing, half a line or far too much hold up
+// no one: the meter answers others meanwhile and hangs up on the garbage.
+TEST_F(SingleInstanceTest, AnAskerThatSaysNothingHoldsUpNoOne) {
+    Probe meter(folder(), runtime());
+    ASSERT_EQ(meter.nextLine(), "meter");
+    const std::string socket = socketOf(folder());
+    const int silent = connectTo(socket);
+    const int halfLine = connectTo(socket);
+    const int flood = connectTo(socket);
+    ASSERT_GE(silent, 0);
+    ASSERT_GE(halfLine, 0);
+    ASSERT_GE(flood, 0);
+    ASSERT_EQ(::send(halfLine, "sta", 3, MSG_NOSIGNAL), 3);
+    const std::string tooLong(4000, 'x');
+    EXPECT_GT(::send(flood, tooLong.data(), tooLong.size(), MSG_NOSIGNAL), 1024);
+    EXPECT_EQ(SingleInstance::ask(folder(), "stand", 1s), "antwort: stand");
+    EXPECT_TRUE(hungUp(flood));
+    EXPECT_EQ(meter.nextLine(), "query: stand");
+    EXPECT_EQ(meter.nextLine(300ms), ""); // neither the half line nor the flood was taken for a request
+    for (int fd : {silent, halfLine, flood}) ::close(fd);
+}
+
+// Where the socket should go lies a file of the user's: it stays, and the
+// meter meters all the same, saying why no second start can reach it.
+TEST_F(SingleInstanceTest, AFileWhereTheSocketGoesIsLeftAlone) {
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder())));
+    const std::string taken = folder() + "/velmora.socket";
+    std::ofstream(taken) << "meins";
+    Probe meter(folder(), ""); // no runtime folder: the socket goes into the data folder
+    ASSERT_EQ(meter.nextLine(), "meter");
+    EXPECT_EQ(meter.nextLine().rfind("unreachable: " + taken + ": ", 0), 0u);
+    std::ifstream kept(taken);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "meins");
 }
 
 TEST_F(SingleInstanceTest, TheLockIsPrivateAndTheFolderIsMadePrivate) {

@@ -1,11 +1,15 @@
 // Stands in for the program in the one-meter tests: claims the data folder
 // named by its argument. As the folder's meter it prints "meter" and then
-// "forward" for every second start that asks, until it is signalled; as a
-// second start it prints "second" and ends with status 0; when it cannot
-// decide it prints "undecided: " and the reason and ends with status 0.
+// "forward" for every second start that asks and "query: " and the request
+// for every other request line (answering "antwort: " and the request), until
+// it is signalled; a meter no one can reach also prints "unreachable: " and
+// why. As a second start it prints "second" and ends with status 0; when it
+// cannot decide it prints "undecided: " and the reason and ends with status 0.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 
 #include <QCoreApplication>
 
@@ -32,7 +36,13 @@ int main(int argc, char** argv) {
         std::printf("forward\n");
         std::fflush(stdout);
     });
+    instance.onQuery([](std::string_view request) {
+        std::printf("query: %.*s\n", static_cast<int>(request.size()), request.data());
+        std::fflush(stdout);
+        return "antwort: " + std::string(request);
+    });
     std::printf("meter\n");
+    if (!instance.unreachableReason().empty()) std::printf("unreachable: %s\n", instance.unreachableReason().c_str());
     std::fflush(stdout);
     return QCoreApplication::exec();
 }

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <string>
 
+#include <QCryptographicHash>
 #include <QTemporaryDir>
 
 #include "journal/JournalFile.h"
@@ -57,6 +60,36 @@ TEST_F(JournalFileTest, TheNewestWriteIsReadBackAndWritesTakeTurnsInTheTwoSlots)
     EXPECT_EQ(next.read(), "");
 }
 
+// Slot 0 of the file given the sequence number `sequence`, its checksum made
+// right: as a hand edit could leave it.
+void setFirstSlotSequence(const std::string& path, std::uint64_t sequence) {
+    std::string bytes = fileBytes(path);
+    for (int i = 0; i < 8; ++i) bytes[8 + i] = static_cast<char>(sequence >> (8 * i));
+    const auto length = static_cast<std::size_t>(static_cast<unsigned char>(bytes[16])) |
+                        static_cast<std::size_t>(static_cast<unsigned char>(bytes[17])) << 8;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(QByteArrayView(bytes.data() + 8, 24));
+    hash.addData(QByteArrayView(bytes.data() + JournalFile::kHeaderBytes, static_cast<qsizetype>(length)));
+    bytes.replace(32, 32, hash.result().toStdString());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+TEST_F(JournalFileTest, ASequenceNumberAtItsLimitStartsANewFileRatherThanWrapToNothing) {
+    {
+        JournalFile writer(path());
+        ASSERT_TRUE(writer.claim());
+        ASSERT_TRUE(writer.write("alt").ok);
+    }
+    setFirstSlotSequence(path(), std::numeric_limits<std::uint64_t>::max());
+    JournalFile writer(path());
+    ASSERT_TRUE(writer.claim());
+    ASSERT_EQ(writer.read(), "alt");
+    for (const char* state : {"neu", "neuer"}) {
+        ASSERT_TRUE(writer.write(state).ok) << state;
+        EXPECT_EQ(JournalFile(path()).read(), state);
+    }
+}
+
 TEST_F(JournalFileTest, ATornSlotIsPassedOverForTheStateBeforeIt) {
     JournalFile writer(path());
     ASSERT_TRUE(writer.claim());
@@ -95,6 +128,23 @@ TEST_F(JournalFileTest, AFileWithNoIntactSlotIsNeverWrittenOver) {
     std::string second;
     ASSERT_TRUE(writer.setAside("beschaedigt", &second).ok); // the same second: a name of its own
     EXPECT_NE(second, aside);
+}
+
+TEST_F(JournalFileTest, AFileCutShortKeepsTheWholeStateBeforeTheCutAndLaterWritesFollowIt) {
+    JournalFile writer(path());
+    ASSERT_TRUE(writer.claim());
+    ASSERT_TRUE(writer.write("vorher").ok);
+    ASSERT_TRUE(writer.write("nachher").ok); // slot 1, whole before the cut
+    writer.release();
+    ASSERT_EQ(::truncate(path().c_str(), JournalFile::kSlotBytes + JournalFile::kHeaderBytes + 100), 0);
+
+    JournalFile next(path());
+    ASSERT_TRUE(next.claim());
+    EXPECT_EQ(next.read(), "nachher");
+    ASSERT_TRUE(next.write("neu").ok); // fills the file up; must count as newer than "nachher"
+    EXPECT_EQ(next.read(), "neu");
+    next.release();
+    EXPECT_EQ(JournalFile(path()).read(), "neu");
 }
 
 TEST_F(JournalFileTest, OnlyOneLiveWriterAndItsFilesArePrivate) {

@@ -26,6 +26,9 @@ TEST(JournalState, RoundTripsEveryPartAsText) {
     ASSERT_TRUE(back);
     EXPECT_EQ(*back, state);
     EXPECT_EQ(parseJournalText(journalText(JournalState{})), JournalState{});
+    state.open->cost = Money::fromMicros(725'000); // a fee of three decimals: kept exact
+    state.open->total = Money::fromMicros(12'612'500);
+    EXPECT_EQ(parseJournalText(journalText(state)), state);
     EXPECT_TRUE(JournalState{}.empty());
 }
 
@@ -37,6 +40,16 @@ TEST(JournalState, TextOfAnotherKindIsNoState) {
           "{\"format\":2,\"unreadTotal\":1}"}) { // more records counting from it than there are
         EXPECT_EQ(parseJournalText(text), std::nullopt) << text;
     }
+}
+
+TEST(JournalState, BootSecondsNoWriterStoresReadAsZeroAndKeepTheState) {
+    const std::optional<JournalState> state = parseJournalText(
+        R"({"format":1,"open":{"name":"T","start":[2026,12,9,17,59,51,3],"startBoot":-1,)"
+        R"("checkpoint":[2026,12,9,18,9,51,3],"checkpointBoot":1e30,"cost":"0.72","total":"126.12"}})");
+    ASSERT_TRUE(state && state->open);
+    EXPECT_EQ(state->open->startBootSeconds, 0u);
+    EXPECT_EQ(state->open->checkpointBootSeconds, 0u);
+    EXPECT_EQ(state->open->total.text(), "126.12");
 }
 
 TEST(JournalState, ACrashedConnectionBecomesARecordEndingAtItsLastCheckpointOnce) {

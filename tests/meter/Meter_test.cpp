@@ -91,26 +91,31 @@ TEST(Meter, AnotherLinkTakingFirstPlaceEndsTheConnectionAndOpensANewOneInTheSame
                            "Verbindungskosten=0.12\nGesamtkosten bis dato=0.36\n");
 }
 
-TEST(Meter, ALinkNotYetEstablishedIsClearedWithoutARecordAndNothingListedIsIdle) {
+TEST(Meter, ALinkNotYetEstablishedIsClearedWithoutARecordAndOnlyAConnectionNeedsEverySecond) {
     MeterRig r;
     r.start();
     r.seconds(1);
     EXPECT_FALSE(r.polls.back().linkCleared) << "nothing listed and nothing shown: nothing to clear";
-    EXPECT_TRUE(r.meter().idle());
+    EXPECT_FALSE(r.meter().needsEverySecond());
     r.source.dialling("Provider");
     r.seconds(1);
     EXPECT_TRUE(r.polls.back().linkCleared);
     EXPECT_FALSE(r.state().connected);
-    EXPECT_FALSE(r.meter().idle()) << "a link is listed";
+    EXPECT_FALSE(r.meter().needsEverySecond()) << "dialling: the link source paces the poll";
     r.source.up("Provider");
     r.source.failStatus = true; // a failed status query counts as not connected
     r.seconds(3);
     EXPECT_FALSE(r.state().connected);
+    r.source.failStatus = false;
+    r.seconds(1);
+    EXPECT_TRUE(r.meter().needsEverySecond()) << "a connection is metered";
     r.source.down();
     r.seconds(1);
-    EXPECT_TRUE(r.meter().idle());
+    EXPECT_FALSE(r.meter().needsEverySecond());
     r.end();
-    EXPECT_EQ(r.logText(), "");
+    EXPECT_EQ(r.logText(), "[Von 9.12.2026 10:30:05 bis 9.12.2026 10:30:06]\n"
+                           "Verbindungskosten=0.12\nGesamtkosten bis dato=0.12\n")
+        << "only the established connection leaves a record";
 }
 
 TEST(Meter, TheWarningSoundsOnEveryPollFromItsThresholdAndAChoiceOutsideTheListNeverWarns) {

@@ -26,6 +26,22 @@ TEST(Money, TextIsTwoDecimalsOfTheAmountAsEver) {
     EXPECT_EQ(centsText(kMin), "-92233720368547758.08") << "sums of cents beyond Money's range";
 }
 
+// The journal keeps an amount between runs to the micro-unit: a fee of more
+// decimals than the cent must not lose them in a crash.
+TEST(Money, ExactTextReadsBackToTheMicroUnit) {
+    for (const std::int64_t micros :
+         std::initializer_list<std::int64_t>{0, 120'000, 12'612'000, -57'500, 1, kMax, kMin + 1}) {
+        const Money amount = Money::fromMicros(micros);
+        const std::optional<ParsedMoney> back = parseMoneyText(amount.exactText());
+        ASSERT_TRUE(back) << amount.exactText();
+        EXPECT_EQ(back->amount, amount) << amount.exactText();
+    }
+    EXPECT_EQ(Money::fromCents(12).exactText(), "0.12");
+    EXPECT_EQ(Money::fromMicros(12'612'000).exactText(), "12.612");
+    EXPECT_EQ(Money::fromMicros(-57'500).exactText(), "-0.0575");
+    EXPECT_EQ(Money::fromMicros(-1).exactText(), "-0.000001");
+}
+
 // Cents as the log reader counts them: a third decimal rounds half away from zero.
 TEST(Money, CentsRoundHalfAwayFromZero) {
     EXPECT_EQ(Money::fromMicros(125'000).cents(), 13);

@@ -18,6 +18,24 @@
 
 namespace velmora::test {
 
+// One record of pppd's database, as pppd stores it (tdb).
+inline void storeInDatabase(const std::string& database, const std::string& key, const std::string& value) {
+    tdb_context* db = ::tdb_open(database.c_str(), 0, TDB_DEFAULT, O_RDWR | O_CREAT, 0644);
+    ASSERT_NE(db, nullptr);
+    TDB_DATA k{reinterpret_cast<unsigned char*>(const_cast<char*>(key.data())), key.size()};
+    TDB_DATA v{reinterpret_cast<unsigned char*>(const_cast<char*>(value.data())), value.size()};
+    EXPECT_EQ(::tdb_store(db, k, v, TDB_REPLACE), 0);
+    ::tdb_close(db);
+}
+
+// The entry of a pppd that started as startPid and runs as pid now, holding
+// the environment ("NAME=value;" pairs) it gives its scripts.
+inline void storeScriptEnvironment(const std::string& database, int startPid, int pid, const std::string& environment) {
+    const std::string entry = "pppd" + std::to_string(startPid);
+    storeInDatabase(database, "PPPD_PID=" + std::to_string(pid), entry);
+    storeInDatabase(database, entry, environment);
+}
+
 class FakePppd {
 public:
     bool childrenList = false; // the kernel keeps /proc/<pid>/task/<pid>/children
@@ -95,14 +113,7 @@ private:
         for (const auto& [n, v] : env_) text += n + "=" + v + ";";
         store(entryKey(), text);
     }
-    void store(const std::string& key, const std::string& value) {
-        tdb_context* db = ::tdb_open(database().c_str(), 0, TDB_DEFAULT, O_RDWR | O_CREAT, 0644);
-        ASSERT_NE(db, nullptr);
-        TDB_DATA k{reinterpret_cast<unsigned char*>(const_cast<char*>(key.data())), key.size()};
-        TDB_DATA v{reinterpret_cast<unsigned char*>(const_cast<char*>(value.data())), value.size()};
-        EXPECT_EQ(::tdb_store(db, k, v, TDB_REPLACE), 0);
-        ::tdb_close(db);
-    }
+    void store(const std::string& key, const std::string& value) { storeInDatabase(database(), key, value); }
     void children(const std::string& list) {
         const std::string self = std::to_string(pid_);
         machine_.tree.write("proc/" + self + "/task/" + self + "/children", list);

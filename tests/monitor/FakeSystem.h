@@ -52,9 +52,15 @@ private:
 class FakeInterfaces : public InterfaceStateReader {
 public:
     std::map<std::string, InterfaceState> states;
+    std::map<std::string, ByteCounters> carried; // what each interface's counters show
     std::optional<InterfaceState> query(const std::string& ifname) override {
         const auto it = states.find(ifname);
         if (it == states.end()) return std::nullopt;
+        return it->second;
+    }
+    std::optional<ByteCounters> counters(const std::string& ifname) override {
+        const auto it = carried.find(ifname);
+        if (it == carried.end() || !states.count(ifname)) return std::nullopt;
         return it->second;
     }
 };
@@ -64,33 +70,45 @@ class FakeMachine {
 public:
     TempTree tree;
 
+    // Users' homes are home/<uid> in the tree.
     PppdPaths paths() const {
-        return {tree.path("sys/class/net"), tree.path("sys/class/tty"),
-                tree.path("proc"),          {tree.path("run"), tree.path("run/pppd")},
-                tree.path("etc/ppp"),       {tree.path("run/lock")}};
+        const std::string home = tree.path("home");
+        return {tree.path("sys/class/net"),
+                tree.path("sys/class/tty"),
+                tree.path("proc"),
+                {tree.path("run"), tree.path("run/pppd")},
+                tree.path("etc/ppp"),
+                {tree.path("run/lock")},
+                [home](unsigned uid) { return std::optional<std::string>(home + "/" + std::to_string(uid)); }};
     }
     FakeMachine() {
         for (const char* dir : {"sys/class/net", "sys/class/tty", "proc", "run/pppd", "run/lock", "etc/ppp/peers"})
             tree.makeDir(dir);
     }
 
-    // A process in /proc with the given name, start time, arguments and
-    // (real, effective) user.
+    // A process in /proc with the given name, start time, arguments, real
+    // user (and effective user; the same unless given) and state.
     void process(int pid, const std::vector<std::string>& args, std::uint64_t start = 1000, int ppid = 1,
-                 const std::string& comm = "pppd", unsigned uid = 0) const {
+                 const std::string& comm = "pppd", unsigned uid = 0, std::optional<unsigned> euid = std::nullopt,
+                 char state = 'S') const {
         const std::string dir = "proc/" + std::to_string(pid);
-        tree.write(dir + "/stat", std::to_string(pid) + " (" + comm + ") S " + std::to_string(ppid) +
+        tree.write(dir + "/stat", std::to_string(pid) + " (" + comm + ") " + state + " " + std::to_string(ppid) +
                                       " 1 1 0 -1 4194560 0 0 0 0 0 0 0 0 20 0 1 0 " + std::to_string(start) +
                                       " 2000000 100\n");
         const std::string id = std::to_string(uid);
-        tree.write(dir + "/status", "Name:\t" + comm + "\nUmask:\t0022\nState:\tS (sleeping)\nPid:\t" +
-                                        std::to_string(pid) + "\nUid:\t" + id + "\t" + id + "\t" + id + "\t" + id +
+        const std::string eid = std::to_string(euid.value_or(uid));
+        tree.write(dir + "/status", "Name:\t" + comm + "\nUmask:\t0022\nState:\t" + state + " (sleeping)\nPid:\t" +
+                                        std::to_string(pid) + "\nUid:\t" + id + "\t" + eid + "\t" + eid + "\t" + eid +
                                         "\nGid:\t0\t0\t0\t0\n");
         std::string cmdline;
         for (const auto& arg : args) cmdline += arg + '\0';
         tree.write(dir + "/cmdline", cmdline);
     }
     void pppInterface(const std::string& ifname) const { tree.write("sys/class/net/" + ifname + "/type", "512\n"); }
+    // An interface of another kind (1 Ethernet, 65534 a TUN device).
+    void otherInterface(const std::string& ifname, int kind = 65534) const {
+        tree.write("sys/class/net/" + ifname + "/type", std::to_string(kind) + "\n");
+    }
 };
 
 } // namespace velmora::test

@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <signal.h>
+
 #include <functional>
 
 #include "monitor/FakeSystem.h"
@@ -130,9 +132,15 @@ protected:
         EXPECT_TRUE(finished && driver.exitCode() == 0) << driver.readAllStandardError().toStdString();
         return QString::fromUtf8(driver.readAllStandardOutput()).trimmed();
     }
-    std::unique_ptr<NetworkManagerLinks> watch() {
+    std::unique_ptr<NetworkManagerLinks> watch(NetworkManagerTiming timing = {}) {
         return std::make_unique<NetworkManagerLinks>(
-            QDBusConnection::connectToBus(address, QStringLiteral("velmora-test")));
+            QDBusConnection::connectToBus(address, QStringLiteral("velmora-test")), nullptr, timing);
+    }
+    // Lets the event loop run for a while.
+    static void spend(int ms) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
 };
 
@@ -163,6 +171,7 @@ TEST_F(NetworkManagerMock, ALinkBothOriginsReportIsListedOnce) {
     FakeMachine machine;
     machine.process(77, {"pppd", "plugin", "nm-pppd-plugin.so", "/dev/ttyUSB0"});
     machine.tree.write("run/pppd/ppp-nm-ppp0.pid", "77\nppp0\n");
+    machine.pppInterface("ppp0");
     auto reader = std::make_unique<FakeInterfaces>();
     reader->states["ppp0"] = {true, true, "10.20.30.40", ""};
     auto links = watch();
@@ -185,6 +194,38 @@ TEST_F(NetworkManagerMock, ForgetsEverythingWhenNetworkManagerLeaves) {
     mock.kill();
     mock.waitForFinished(5000);
     EXPECT_TRUE(waitFor([&] { return links->links().empty(); }));
+}
+
+// NetworkManager stops answering for a while (stopped, as a process swapped
+// out or busy would be): every question times out, several refreshes in a
+// row. The connection is neither ended nor started anew, and the refresh
+// keeps running and sees the connection end once it answers again.
+TEST_F(NetworkManagerMock, ASlowBusNeitherEndsNorRestartsAConnection) {
+    auto links = watch({300, 400});
+    auto* manager = links.get();
+    const QString active = drive({"add"});
+    drive({"activate", active});
+    ASSERT_TRUE(waitFor([&] { return manager->links().size() == 1 && manager->links().front().established; }));
+    FakeMachine machine;
+    LinuxConnectionSource source(std::make_unique<FakeInterfaces>(), machine.paths(), std::move(links), 1);
+    const auto before = source.list();
+    ASSERT_TRUE(source.status(before.firstHandle).connected);
+
+    ASSERT_EQ(::kill(static_cast<pid_t>(mock.processId()), SIGSTOP), 0);
+    const auto refreshes = manager->refreshCount();
+    manager->refresh();
+    for (int second = 0; second < 4; ++second) {
+        spend(500);
+        const auto during = source.list();
+        EXPECT_EQ(during.firstHandle, before.firstHandle) << "after " << (second + 1) * 500 << " ms";
+        EXPECT_TRUE(source.status(during.firstHandle).connected);
+    }
+    EXPECT_GE(manager->refreshCount(), refreshes + 2) << "refreshes went on, each timing out";
+    EXPECT_TRUE(manager->refreshingPeriodically());
+    ASSERT_EQ(::kill(static_cast<pid_t>(mock.processId()), SIGCONT), 0);
+
+    drive({"remove", active});
+    EXPECT_TRUE(waitFor([&] { return source.list().count == 0; }));
 }
 
 TEST(NetworkManagerLinksWithoutBus, StayEmpty) {

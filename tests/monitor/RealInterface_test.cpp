@@ -7,7 +7,9 @@
 #include <fcntl.h>
 #include <linux/if_tun.h>
 #include <net/if.h>
+#include <net/if_arp.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -26,16 +28,16 @@ namespace {
 constexpr int kSkip = velmora::testing::kSkipCode;
 constexpr const char* kIfname = "ppp7";
 
-bool setFlags(int sock, short flags) {
+bool setFlags(int sock, short flags, const char* ifname = kIfname) {
     ifreq req{};
-    std::strncpy(req.ifr_name, kIfname, IFNAMSIZ - 1);
+    std::strncpy(req.ifr_name, ifname, IFNAMSIZ - 1);
     req.ifr_flags = flags;
     return ::ioctl(sock, SIOCSIFFLAGS, &req) == 0;
 }
 
-bool setAddress(int sock, const char* dotted) {
+bool setAddress(int sock, const char* dotted, const char* ifname = kIfname) {
     ifreq req{};
-    std::strncpy(req.ifr_name, kIfname, IFNAMSIZ - 1);
+    std::strncpy(req.ifr_name, ifname, IFNAMSIZ - 1);
     sockaddr_in in{};
     in.sin_family = AF_INET;
     ::inet_pton(AF_INET, dotted, &in.sin_addr);
@@ -102,10 +104,74 @@ int exerciseIpv6(const FakeMachine& machine) {
     return 0;
 }
 
+bool readable(const std::vector<int>& descriptors) {
+    std::vector<pollfd> fds;
+    for (int fd : descriptors) fds.push_back({fd, POLLIN, 0});
+    return !fds.empty() && ::poll(fds.data(), fds.size(), 0) > 0;
+}
+
+// A host's other interfaces going up and down never reach the link source;
+// a PPP interface's news does, and so does a lasting address elsewhere, which
+// is sorted out without a look.
+int exerciseNewsFilter(const FakeMachine&) {
+    const int plain = velmora::testing::openTun("tun3", ARPHRD_NONE);
+    const int sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (plain < 0 || sock < 0) return kSkip;
+    LinkEvents events({}, {});
+    const std::vector<int> kernel = {events.kernelDescriptor()};
+    if (!events.listening()) return 1;
+    for (int i = 0; i < 5; ++i)
+        if (!setFlags(sock, IFF_UP, "tun3") || !setFlags(sock, 0, "tun3")) return kSkip;
+    if (readable(kernel)) return 2; // filtered in the kernel: no wake at all
+    if (!setAddress(sock, "198.51.100.3", "tun3")) return kSkip;
+    if (!readable(kernel)) return 3;
+    const auto news = events.drain();
+    if (news.kernel || !news.kernelIdle) return 4;
+    const int ppp = velmora::testing::openTun(kIfname);
+    if (ppp < 0) return kSkip;
+    if (!readable(kernel)) return 5;
+    if (!events.drain().kernel) return 6;
+    if (!setFlags(sock, IFF_UP) || !setAddress(sock, "192.0.2.7")) return kSkip;
+    return events.drain().kernel ? 0 : 7;
+}
+
+// A listed link that completes wakes the poll; it is looked at once the news
+// has settled, a tenth of a second later, not at the next one-second poll,
+// also while a look at files is put off.
+int exerciseCompletion(const FakeMachine& machine) {
+    const int tun = velmora::testing::openTun(kIfname);
+    const int sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (tun < 0 || sock < 0) return kSkip;
+    std::uint64_t nowMs = 1'000'000;
+    LinuxConnectionSource source(std::make_unique<KernelInterfaceStateReader>(), machine.paths(), nullptr,
+                                 LinuxConnectionSource::kDefaultRescanInterval, [&] { return nowMs; });
+    const auto list = source.list();
+    if (list.count != 1 || source.status(list.firstHandle).connected) return 1; // dialling
+    auto pace = source.pollPace(false);
+    if (pace.periodMs != kPollPeriodMs || pace.wakeOn.empty()) return 2;
+    machine.tree.write("run/other.pid", "1\n"); // followed at most once a second
+    if (!readable(pace.wakeOn)) return 7;
+    nowMs += 3;
+    source.list();
+    pace = source.pollPace(false);
+    if (pace.periodMs <= LinuxConnectionSource::kSettleMs) return 8;
+    if (!setFlags(sock, IFF_UP) || !setAddress(sock, "192.0.2.7")) return kSkip;
+    if (!readable(pace.wakeOn)) return 3;
+    nowMs += 3;
+    source.list();
+    if (source.pollPace(false) != PollPace{LinuxConnectionSource::kSettleMs, {}}) return 4;
+    nowMs += LinuxConnectionSource::kSettleMs;
+    const auto settled = source.list();
+    if (!source.status(settled.firstHandle).connected) return 5;
+    const auto counted = source.counters(settled.firstHandle);
+    return counted ? 0 : 6; // read from the kernel
+}
+
 void runInPrivateNetwork(int (*exercise)(const FakeMachine&)) {
     FakeMachine machine;
     machine.process(3000, {"pppd", "call", "echt"});
     machine.tree.write(std::string("run/") + kIfname + ".pid", "3000\n");
+    machine.pppInterface(kIfname); // sysfs is the tree's: it says what the TUN device's kind is
     const int result = velmora::testing::inPrivateNetwork([&] { return exercise(machine); });
     if (result == kSkip) GTEST_SKIP() << "no private network namespace, TUN device or IPv6 allowed here";
     EXPECT_EQ(result, 0) << "check " << result << " failed";
@@ -119,6 +185,16 @@ TEST(RealInterface, TunNamedLikePppFollowsTheKernelsState) {
 TEST(RealInterface, AnIpv6OnlyLinkCountsWithAnAddressBeyondTheLink) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root for a private network namespace";
     runInPrivateNetwork(exerciseIpv6);
+}
+
+TEST(RealInterface, OnlyNewsOfPppInterfacesAndLastingAddressesComeThrough) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a private network namespace";
+    runInPrivateNetwork(exerciseNewsFilter);
+}
+
+TEST(RealInterface, ALinkThatCompletesIsSeenOnceItsNewsHasSettled) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a private network namespace";
+    runInPrivateNetwork(exerciseCompletion);
 }
 
 } // namespace

@@ -73,6 +73,8 @@ TEST(RealLinkSwap, TheShownTunLinkGoesAndAnotherComesUpBetweenTwoPolls) {
     machine.process(3001, {"pppd", "call", "zwei"}, 200);
     machine.tree.write("run/ppp7.pid", "3000\n");
     machine.tree.write("run/ppp8.pid", "3001\n");
+    machine.pppInterface("ppp7"); // the TUN devices are of the PPP kind; sysfs is the tree's
+    machine.pppInterface("ppp8");
     const int result = inPrivateNetwork([&] { return swapLinks(machine); });
     if (result == kSkip) GTEST_SKIP() << "no private network namespace or TUN device allowed here";
     EXPECT_EQ(result, 0) << "check " << result << " failed";
