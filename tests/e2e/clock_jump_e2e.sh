@@ -46,7 +46,11 @@ inside() {
     private_machine
     start_pppd
     printf '0\n' >"$work/offset"
-    LD_PRELOAD=$shim VELMORA_E2E_CLOCK_OFFSET=$work/offset start_velmora
+    # A program built with AddressSanitizer wants its runtime first of all.
+    local preload=$shim asan
+    asan=$(ldd "$velmora" | awk '/libasan/ { print $3 }')
+    [[ -n $asan ]] && preload="$asan $shim"
+    LD_PRELOAD=$preload VELMORA_E2E_CLOCK_OFFSET=$work/offset start_velmora
     connection_with_jump -7200 1
     connection_with_jump $((-7200 + 86400)) 2
     end_velmora
