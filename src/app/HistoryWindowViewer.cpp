@@ -39,7 +39,7 @@ void HistoryWindowViewer::open() {
 }
 
 QString historyProgramPath(const QString& meterDirectory) {
-    const QString beside = meterDirectory + "/" + kProgramName;
+    QString beside = meterDirectory + "/" + kProgramName;
     if (QFileInfo(beside).isExecutable()) return beside;
     return QFileInfo(meterDirectory + "/" + VELMORA_HISTORY_PROGRAM).absoluteFilePath();
 }

@@ -8,7 +8,7 @@ namespace velmora {
 class MonitorApp {
 public:
     // Constructing the application object is the program's start.
-    explicit MonitorApp(MonitorEnvironment env) : env_(env) {}
+    explicit MonitorApp(MonitorEnvironment env) : env_(std::move(env)) {}
 
     // Creates the main window, runs it until the user ends the program and
     // returns false: there is no message loop of the program's own.

@@ -8,7 +8,7 @@ namespace velmora {
 namespace {
 
 constexpr std::int64_t kDay = 86400;
-constexpr std::int64_t kLargestOffset = 14 * 3600;
+constexpr std::int64_t kLargestOffset = std::int64_t{14} * 3600;
 
 long utcOffsetAt(std::int64_t instant) {
     const auto t = static_cast<std::time_t>(instant);
@@ -34,7 +34,7 @@ const LocalInstants::DayOffsets& LocalInstants::offsetsOf(long long day) {
 
 LocalInstants::Instants LocalInstants::at(const LogDateTime& t) {
     const long long day = daysFromCivil(t.year, t.month, t.day);
-    const std::int64_t wall = day * kDay + t.hour * 3600 + t.minute * 60 + t.second;
+    const std::int64_t wall = day * kDay + std::int64_t{t.hour} * 3600 + std::int64_t{t.minute} * 60 + t.second;
     const DayOffsets& offsets = offsetsOf(day);
     if (offsets.before == offsets.after) return {wall - offsets.before, wall - offsets.before};
     const std::int64_t asBefore = wall - offsets.before;

@@ -17,7 +17,7 @@ namespace velmora::local_socket {
 
 // The longest request line and answer line accepted, without the newline.
 inline constexpr std::size_t kMaxRequest = 1024;
-inline constexpr std::size_t kMaxAnswer = 64 * 1024;
+inline constexpr std::size_t kMaxAnswer = std::size_t{64} * 1024;
 
 // Whether the process at the other end of a connected local socket runs as
 // this process's (effective) user.

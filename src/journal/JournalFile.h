@@ -48,7 +48,7 @@ JournalReading readJournalAt(const std::string& path);
 
 class JournalFile {
 public:
-    static constexpr std::size_t kSlotBytes = 16 * 1024;
+    static constexpr std::size_t kSlotBytes = std::size_t{16} * 1024;
     static constexpr std::size_t kHeaderBytes = 64;
     static constexpr std::size_t kMaxStateBytes = kSlotBytes - kHeaderBytes;
 

@@ -1,5 +1,7 @@
 #include "journal/JournalState.h"
 
+#include <charconv>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,7 +25,7 @@ QJsonArray timeArray(const LocalTime& t) { return {t.year, t.month, t.day, t.hou
 std::optional<LocalTime> timeOf(const QJsonValue& value) {
     const QJsonArray a = value.toArray();
     if (a.size() != 7) return std::nullopt;
-    for (const QJsonValue& field : a)
+    for (const QJsonValue field : a)
         if (!field.isDouble()) return std::nullopt;
     LocalTime t;
     t.year = a[0].toInt();
@@ -36,16 +38,37 @@ std::optional<LocalTime> timeOf(const QJsonValue& value) {
     return t;
 }
 
+// Byte counts go in as decimal text: a JSON number is a double, exact only
+// up to 2^53. Only known counts are written, so a journal without them is
+// what an older version wrote and reads the same.
+void putBytes(QJsonObject& o, const std::optional<std::uint64_t>& received, const std::optional<std::uint64_t>& sent) {
+    if (received) o["received"] = qs(std::to_string(*received));
+    if (sent) o["sent"] = qs(std::to_string(*sent));
+}
+
+// A count that is missing or no decimal number is unknown: the bytes are a
+// figure to show, and a journal is never set aside (its money with it) for them.
+std::optional<std::uint64_t> bytesOf(const QJsonValue& value) {
+    const std::string text = value.toString().toStdString();
+    std::uint64_t count = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, count);
+    if (!value.isString() || text.empty() || error != std::errc() || stop != end) return std::nullopt;
+    return count;
+}
+
 QJsonObject openObject(const OpenConnection& c) {
-    return {{"name", qs(c.entryName)},
-            {"start", timeArray(c.start)},
-            {"startBoot", static_cast<double>(c.startBootSeconds)},
-            {"checkpoint", timeArray(c.checkpoint)},
-            {"checkpointBoot", static_cast<double>(c.checkpointBootSeconds)},
-            {"cost", qs(c.cost.exactText())},
-            {"total", qs(c.total.exactText())},
-            {"startEpoch", static_cast<double>(c.startEpochSeconds)},
-            {"checkpointEpoch", static_cast<double>(c.checkpointEpochSeconds)}};
+    QJsonObject o{{"name", qs(c.entryName)},
+                  {"start", timeArray(c.start)},
+                  {"startBoot", static_cast<double>(c.startBootSeconds)},
+                  {"checkpoint", timeArray(c.checkpoint)},
+                  {"checkpointBoot", static_cast<double>(c.checkpointBootSeconds)},
+                  {"cost", qs(c.cost.exactText())},
+                  {"total", qs(c.total.exactText())},
+                  {"startEpoch", static_cast<double>(c.startEpochSeconds)},
+                  {"checkpointEpoch", static_cast<double>(c.checkpointEpochSeconds)}};
+    putBytes(o, c.bytesReceived, c.bytesSent);
+    return o;
 }
 
 std::optional<Money> moneyOf(const QJsonValue& value) {
@@ -82,7 +105,9 @@ std::optional<OpenConnection> openOf(const QJsonObject& o) {
                           *cost,
                           *total,
                           storedEpochSecondsOf(o["startEpoch"]),
-                          storedEpochSecondsOf(o["checkpointEpoch"])};
+                          storedEpochSecondsOf(o["checkpointEpoch"]),
+                          bytesOf(o["received"]),
+                          bytesOf(o["sent"])};
 }
 
 std::int64_t epochSecondsOf(const LocalTime& t) {
@@ -105,17 +130,24 @@ LocalTime recordStartOf(const OpenConnection& open) {
 }
 
 QJsonObject recordObject(const LogRecord& r) {
-    return {{"start", timeArray(r.start)},
-            {"end", timeArray(r.end)},
-            {"cost", qs(r.connectionCost)},
-            {"total", qs(r.grandTotal)}};
+    QJsonObject o{{"start", timeArray(r.start)},
+                  {"end", timeArray(r.end)},
+                  {"cost", qs(r.connectionCost)},
+                  {"total", qs(r.grandTotal)}};
+    putBytes(o, r.bytesReceived, r.bytesSent);
+    return o;
 }
 
 std::optional<LogRecord> recordOf(const QJsonObject& o) {
     std::optional<LocalTime> start = timeOf(o["start"]);
     std::optional<LocalTime> end = timeOf(o["end"]);
     if (!start || !end || !o["cost"].isString() || !o["total"].isString()) return std::nullopt;
-    return LogRecord{*start, *end, o["cost"].toString().toStdString(), o["total"].toString().toStdString()};
+    return LogRecord{*start,
+                     *end,
+                     o["cost"].toString().toStdString(),
+                     o["total"].toString().toStdString(),
+                     bytesOf(o["received"]),
+                     bytesOf(o["sent"])};
 }
 
 } // namespace
@@ -155,18 +187,18 @@ std::optional<JournalState> parseJournalText(std::string_view text) {
         if (!state.open) return std::nullopt;
     }
     state.logResetPending = root["resetLog"].toBool();
-    for (const QJsonValue& value : root["records"].toArray()) {
+    for (const QJsonValue value : root["records"].toArray()) {
         std::optional<LogRecord> record = recordOf(value.toObject());
         if (!record) return std::nullopt;
         state.pendingRecords.push_back(std::move(*record));
     }
-    for (const QJsonValue& value : root["settings"].toArray()) {
+    for (const QJsonValue value : root["settings"].toArray()) {
         const QJsonArray pair = value.toArray();
         if (pair.size() != 2 || !pair[0].isString() || !pair[1].isString()) return std::nullopt;
         state.pendingSettings.emplace_back(pair[0].toString().toStdString(), pair[1].toString().toStdString());
     }
     if (root["booked"].isString()) state.bookedTotal = root["booked"].toString().toStdString();
-    for (const QJsonValue& value : root["settled"].toArray()) {
+    for (const QJsonValue value : root["settled"].toArray()) {
         if (!value.isString()) return std::nullopt;
         state.settledAside.push_back(value.toString().toStdString());
     }
@@ -184,7 +216,8 @@ bool isNewerJournalText(std::string_view text) {
 JournalState closedAfterCrash(JournalState state) {
     if (!state.open) return state;
     const OpenConnection& open = *state.open;
-    state.pendingRecords.push_back({recordStartOf(open), open.checkpoint, open.cost.text(), open.total.text()});
+    state.pendingRecords.push_back({recordStartOf(open), open.checkpoint, open.cost.text(), open.total.text(),
+                                    open.bytesReceived, open.bytesSent});
     if (state.totalUnread) ++state.unreadRecords;
     bool totalSet = false;
     for (auto& [key, value] : state.pendingSettings) {

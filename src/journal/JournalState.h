@@ -27,6 +27,9 @@ struct OpenConnection {
     // 0 where a journal of an earlier version did not hold them.
     std::int64_t startEpochSeconds = 0;
     std::int64_t checkpointEpochSeconds = 0;
+    // What the link carried from the start to the checkpoint; nullopt: unknown.
+    std::optional<std::uint64_t> bytesReceived = std::nullopt;
+    std::optional<std::uint64_t> bytesSent = std::nullopt;
     bool operator==(const OpenConnection&) const = default;
 };
 

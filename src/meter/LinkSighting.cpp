@@ -4,13 +4,16 @@
 
 namespace velmora {
 
-LinkSighting sightLinks(ConnectionSource& source) {
+LinkSighting sightLinks(ConnectionSource& source, std::uint64_t shownHandle) {
     const ConnectionList list = source.list();
     LinkSighting seen;
     seen.listed = list.count;
+    seen.shownHandle = shownHandle;
+    if (shownHandle != 0) seen.shownCarried = source.counters(shownHandle);
     if (list.count == 0) return seen;
     seen.handle = list.firstHandle;
     seen.entryName = list.firstEntryName;
+    seen.carried = source.counters(list.firstHandle);
     const ConnectionStatus status = source.status(list.firstHandle);
     if (!status.connected) return seen; // dialling, authenticating, hanging up
     seen.established = true;

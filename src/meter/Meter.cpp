@@ -81,6 +81,7 @@ MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
     keeper_.retry();
     chargeUnitsOverdue();
     state_.listed = links.listed;
+    followCounters(links); // before a connection that ends here is logged
     if (links.listed > 0 && links.established) {
         showLink(links);
     } else if (links.listed > 0 || state_.connected) {
@@ -94,6 +95,7 @@ MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
     }
     if (!state_.opened) { // a new connection: its first unit is charged at once
         startConnectionClock();
+        startCounting(links);
         state_.opened = true;
         chargeUnit();
     }
@@ -183,6 +185,7 @@ void Meter::showLink(const LinkSighting& links) {
 void Meter::clearConnection() {
     if (state_.connected) writeLogRecord();
     state_.cost = Money();
+    state_.carried.reset();
     state_.unitLengthMs = 0;
     state_.connected = false;
     events_.linkCleared = true;
@@ -288,9 +291,42 @@ void Meter::restartUnitClock() {
     unitsCaughtUp_ = false;
 }
 
+// The connection's bytes are what the link carried since its first poll:
+// without a figure at the start, none are known for the whole connection (a
+// later first figure would pass off a part as the whole).
+void Meter::startCounting(const LinkSighting& links) {
+    countersAtStart_ = links.carried;
+    countersLast_ = links.carried;
+    state_.carried.reset();
+    if (links.carried) state_.carried = ByteCounters{};
+}
+
+// Each poll's figure of the shown link. One that cannot be read keeps the
+// last, and counters never go back: a source that reported less than before
+// would otherwise give a figure below 0.
+void Meter::followCounters(const LinkSighting& links) {
+    if (!state_.connected || links.shownHandle != state_.link.handle) return;
+    if (!links.shownCarried || !countersLast_ || !countersAtStart_) return;
+    countersLast_->received = std::max(countersLast_->received, links.shownCarried->received);
+    countersLast_->sent = std::max(countersLast_->sent, links.shownCarried->sent);
+    state_.carried = ByteCounters{countersLast_->received - countersAtStart_->received,
+                                  countersLast_->sent - countersAtStart_->sent};
+}
+
+// The bytes as the journal and the log take them: two counts, each unknown
+// when the connection's are.
+void Meter::putCarried(std::optional<std::uint64_t>& received, std::optional<std::uint64_t>& sent) const {
+    if (!state_.carried) return;
+    received = state_.carried->received;
+    sent = state_.carried->sent;
+}
+
 OpenConnection Meter::openConnection() const {
-    return {state_.link.entryName, state_.start, state_.startBootMs / 1000,  now_.wall,          now_.bootMs / 1000,
-            state_.cost,           state_.total, state_.startEpochMs / 1000, now_.epochMs / 1000};
+    OpenConnection open{
+        state_.link.entryName, state_.start, state_.startBootMs / 1000,  now_.wall,          now_.bootMs / 1000,
+        state_.cost,           state_.total, state_.startEpochMs / 1000, now_.epochMs / 1000};
+    putCarried(open.bytesReceived, open.bytesSent);
+    return open;
 }
 
 void Meter::checkpoint() {
@@ -309,7 +345,9 @@ void Meter::checkpointIfDue() {
 void Meter::writeLogRecord() {
     const MeterTexts shown = texts();
     const std::string total = state_.totalKnown ? shown.total : state_.total.text();
-    keeper_.connectionEnded({recordStart(), now_.wall, shown.cost, total}, settingsToSave());
+    LogRecord record{recordStart(), now_.wall, shown.cost, total};
+    putCarried(record.bytesReceived, record.bytesSent);
+    keeper_.connectionEnded(record, settingsToSave());
 }
 
 // The record keeps the real end; when the wall clock was set during the

@@ -18,6 +18,7 @@
 #include "meter/MeterTexts.h"
 #include "meter/SettingsStore.h"
 #include "money/Money.h"
+#include "monitor/ByteCounters.h"
 #include "platform/Clock.h"
 #include "tariff/Tariff.h"
 
@@ -49,6 +50,8 @@ struct MeterState {
     bool totalKnown = true;           // false while "Kosten" cannot be read: `total` holds the charges since
     int tariffZone = City;            // NoTariff: none chosen
     int warningIndex = 0;             // -1: none chosen
+    // What the connection has carried as of the last poll; nullopt: unknown.
+    std::optional<ByteCounters> carried;
 };
 
 // What the window has to do after a call.
@@ -96,6 +99,8 @@ public:
     // A connection runs or a write is held back: the poll must come every
     // second; otherwise the link source may let it sleep until it has news.
     bool needsEverySecond() const;
+    // The link whose connection is metered, for the next look (sightLinks); 0: none.
+    std::uint64_t shownHandle() const { return state_.connected ? state_.link.handle : 0; }
 
 private:
     void loadSettings();
@@ -113,6 +118,9 @@ private:
     void restartUnitClock();
     void updateChargePeriod();
     int switchUnitLength(int unitMs) override;
+    void startCounting(const LinkSighting& links);
+    void followCounters(const LinkSighting& links);
+    void putCarried(std::optional<std::uint64_t>& received, std::optional<std::uint64_t>& sent) const;
     void checkpoint();
     void checkpointIfDue();
     OpenConnection openConnection() const;
@@ -135,6 +143,8 @@ private:
     std::uint64_t unitTimerArmedMs_ = 0;  // ... and the one it runs with (the rest of a unit, after a stall)
     // The tariff and warning shown while the settings could not be read, until they can.
     std::optional<std::pair<int, int>> unreadChoices_;
+    std::optional<ByteCounters> countersAtStart_; // the link's counters at the connection's first poll
+    std::optional<ByteCounters> countersLast_;    // ... and the highest since
 
     // The day's answer of the holiday calendar, asked once a day, not once a tick.
     PublicHolidayCache holidays_;

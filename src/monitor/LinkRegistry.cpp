@@ -103,6 +103,7 @@ std::vector<ListedLink> LinkRegistry::update(std::vector<ObservedLink> observed)
 
     std::stable_sort(listed.begin(), listed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<ListedLink> result;
+    result.reserve(listed.size());
     for (auto& entry : listed) result.push_back(std::move(entry.second));
     return result;
 }

@@ -27,7 +27,7 @@ void addGrowth(std::uint64_t& total, std::uint64_t last, std::uint64_t read, boo
 
 } // namespace
 
-LinuxConnectionSource::LinuxConnectionSource(std::unique_ptr<InterfaceStateReader> reader, PppdPaths paths,
+LinuxConnectionSource::LinuxConnectionSource(std::unique_ptr<InterfaceStateReader> reader, const PppdPaths& paths,
                                              std::unique_ptr<NetworkManagerLinks> networkManager,
                                              unsigned rescanInterval, std::function<std::uint64_t()> nowMs)
     : reader_(std::move(reader))

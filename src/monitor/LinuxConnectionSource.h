@@ -35,7 +35,7 @@ public:
     // again even without news (a pppd that is dialling may write no file
     // the notifications could report); 1 = every poll, 0 = only on news.
     // nowMs: a millisecond clock that does not go back (tests pass their own).
-    LinuxConnectionSource(std::unique_ptr<InterfaceStateReader> reader, PppdPaths paths,
+    LinuxConnectionSource(std::unique_ptr<InterfaceStateReader> reader, const PppdPaths& paths,
                           std::unique_ptr<NetworkManagerLinks> networkManager = nullptr,
                           unsigned rescanInterval = kDefaultRescanInterval,
                           std::function<std::uint64_t()> nowMs = steadyMs);

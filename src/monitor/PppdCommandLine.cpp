@@ -13,7 +13,7 @@
 namespace velmora {
 namespace {
 
-constexpr std::size_t kMaxOptionFileBytes = 64 * 1024;
+constexpr std::size_t kMaxOptionFileBytes = std::size_t{64} * 1024;
 constexpr int kMaxFileDepth = 4; // pppd allows files naming files; a loop must end
 
 // pppd options whose next argument is their value, not a device.

@@ -10,7 +10,7 @@ namespace velmora {
 namespace {
 
 // Bounds what a damaged or hostile database can make us keep.
-constexpr std::size_t kMaxEnvironmentBytes = 16 * 1024;
+constexpr std::size_t kMaxEnvironmentBytes = std::size_t{16} * 1024;
 
 struct TdbCloser {
     void operator()(tdb_context* db) const { ::tdb_close(db); }

@@ -19,7 +19,7 @@
 namespace velmora {
 namespace {
 
-constexpr std::size_t kAnswerBytes = 32 * 1024; // one interface with all its attributes fits easily
+constexpr std::size_t kAnswerBytes = std::size_t{32} * 1024; // one interface with all its attributes fits easily
 
 template <typename T>
 T copied(const void* at) {

@@ -29,6 +29,7 @@ public:
     bool failList = false;   // the list query fails
     bool failStatus = false; // the status query fails
     bool failProjection = false;
+    bool failCounters = false; // the counters query fails
     int listCalls = 0;
     // Descriptors that tell of news while nothing is listed (a test's pipes):
     // the poll may then sleep on them. Empty: a poll every second.
@@ -68,7 +69,7 @@ public:
     // As of the last list, also for a link that has gone since.
     std::optional<ByteCounters> counters(std::uint64_t handle) override {
         const auto known = lastCounters_.find(handle);
-        if (known == lastCounters_.end()) return std::nullopt;
+        if (failCounters || known == lastCounters_.end()) return std::nullopt;
         return known->second;
     }
     PollPace pollPace(bool everySecond) override {

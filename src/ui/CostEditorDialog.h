@@ -5,6 +5,7 @@
 // boxes and the fee field join it when "&OK" writes the tariff whole.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "store/UserTariff.h"
@@ -14,7 +15,7 @@ namespace velmora {
 
 class CostEditorDialog : public DialogHandler {
 public:
-    explicit CostEditorDialog(MonitorEnvironment env) : env_(env) {}
+    explicit CostEditorDialog(MonitorEnvironment env) : env_(std::move(env)) {}
 
     void onInitDialog(WindowId self) override { openEditor(self); }
     void onCommand(int commandId) override;

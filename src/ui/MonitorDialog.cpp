@@ -110,7 +110,7 @@ void MonitorDialog::onTimer(int timerId) {
 
 void MonitorDialog::pollTick() {
     forwardChoices();
-    const LinkSighting links = sightLinks(env_.source);
+    const LinkSighting links = sightLinks(env_.source, meter_.shownHandle());
     const MeterEvents events = meter_.tick(momentOf(env_.clock), links);
     showLinkChange(events);
     showMeter();

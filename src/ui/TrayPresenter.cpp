@@ -9,7 +9,7 @@ namespace {
 constexpr std::size_t kTooltipMaxChars = 63;
 } // namespace
 
-TrayPresenter::TrayPresenter(WindowHost& host, int iconId, int iconResource, std::string tooltip)
+TrayPresenter::TrayPresenter(WindowHost& host, int iconId, int iconResource, const std::string& tooltip)
     : host_(host), iconId_(iconId), iconResource_(iconResource), tooltip_(utf8Prefix(tooltip, kTooltipMaxChars)) {}
 
 bool TrayPresenter::add(WindowId owner, std::vector<TrayAction> actions) {

@@ -22,7 +22,7 @@ struct TrayAction {
 class TrayPresenter {
 public:
     // A tooltip is cut to 63 characters, as the notification area takes them.
-    TrayPresenter(WindowHost& host, int iconId, int iconResource, std::string tooltip);
+    TrayPresenter(WindowHost& host, int iconId, int iconResource, const std::string& tooltip);
 
     // Adds the icon for the window, with its menu; false when there is no
     // notification area to hold it.

@@ -8,14 +8,22 @@
 //   pppd <interface> [options...]
 //       FAKE_PPPD_DB=<file>: keeps an entry in pppd's database as pppd does
 //       (PPPD_PID, IFNAME, DEVICE=/dev/ttyS0). FAKE_PPPD_KIND=none: a plain
-//       TUN device, as a VPN client makes.
+//       TUN device, as a VPN client makes. FAKE_PPPD_ANSWER=1: it plays the
+//       far end of the line, reading every packet sent through the interface
+//       and answering each UDP datagram with one of twice its payload (at
+//       most 1400 bytes), addresses and ports swapped, so that traffic of
+//       known and different sizes goes each way.
 //   pppd --db <file> <pid> NAME=value|-NAME...
 //       sets or removes variables of that pppd's entry, as pppd does while
 //       its link comes and goes.
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <tdb.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -90,6 +98,57 @@ bool enterDatabase(const char* path, const char* ifname) {
     return stored;
 }
 
+void putBigEndian16(unsigned char* at, std::size_t value) {
+    at[0] = static_cast<unsigned char>(value >> 8);
+    at[1] = static_cast<unsigned char>(value);
+}
+
+// The IPv4 header checksum: the ones' complement of the ones' complement sum of its 16-bit words.
+void checksumHeader(unsigned char* header) {
+    std::uint32_t sum = 0;
+    for (int i = 0; i < 20; i += 2) sum += static_cast<std::uint32_t>(header[i] << 8 | header[i + 1]);
+    while (sum >> 16) sum = (sum & 0xffff) + (sum >> 16);
+    putBigEndian16(header + 10, ~sum & 0xffff);
+}
+
+// The answer to an IPv4 UDP datagram (no UDP checksum, which IPv4 allows);
+// empty for any other packet.
+std::vector<unsigned char> answerTo(const unsigned char* packet, std::size_t size) {
+    if (size < 28 || packet[0] >> 4 != 4 || packet[9] != IPPROTO_UDP) return {};
+    const std::size_t headerSize = static_cast<std::size_t>(packet[0] & 0x0f) * 4;
+    if (headerSize < 20 || size < headerSize + 8) return {};
+    const std::size_t payload = std::min<std::size_t>(2 * (size - headerSize - 8), 1400);
+    std::vector<unsigned char> answer(28 + payload, 'x');
+    unsigned char* ip = answer.data();
+    std::fill(ip, ip + 28, 0);
+    ip[0] = 0x45;
+    putBigEndian16(ip + 2, answer.size());
+    ip[8] = 64; // time to live
+    ip[9] = IPPROTO_UDP;
+    std::copy(packet + 16, packet + 20, ip + 12); // from where it was sent to
+    std::copy(packet + 12, packet + 16, ip + 16); // back to its sender
+    checksumHeader(ip);
+    const unsigned char* udp = packet + headerSize;
+    std::copy(udp + 2, udp + 4, ip + 20); // ports swapped
+    std::copy(udp, udp + 2, ip + 22);
+    putBigEndian16(ip + 24, 8 + payload);
+    return answer;
+}
+
+[[noreturn]] void answerForever(int tun) {
+    std::vector<unsigned char> packet(65536);
+    for (;;) {
+        const ssize_t got = ::read(tun, packet.data(), packet.size());
+        if (got < 0) {
+            if (errno != EINTR) ::usleep(50'000); // the interface is down: nothing to read for now
+            continue;
+        }
+        const std::vector<unsigned char> answer = answerTo(packet.data(), static_cast<std::size_t>(got));
+        if (!answer.empty() && ::write(tun, answer.data(), answer.size()) < 0)
+            std::perror("pppd: answer"); // the test sees the missing bytes
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -100,7 +159,8 @@ int main(int argc, char** argv) {
     }
     const char* kind = std::getenv("FAKE_PPPD_KIND");
     const bool plain = kind && std::strcmp(kind, "none") == 0;
-    if (velmora::testing::openTun(argv[1], plain ? ARPHRD_NONE : ARPHRD_PPP) < 0) {
+    const int tun = velmora::testing::openTun(argv[1], plain ? ARPHRD_NONE : ARPHRD_PPP);
+    if (tun < 0) {
         std::perror("pppd: TUN interface");
         return kSkip;
     }
@@ -108,5 +168,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pppd: cannot write %s\n", database);
         return 1;
     }
+    if (const char* answer = std::getenv("FAKE_PPPD_ANSWER"); answer && std::strcmp(answer, "1") == 0)
+        answerForever(tun);
     for (;;) ::pause();
 }

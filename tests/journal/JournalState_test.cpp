@@ -18,8 +18,10 @@ TEST(JournalState, RoundTripsEveryPartAsText) {
     state.open = openConnection();
     state.open->startEpochSeconds = 1'796'808'600;
     state.open->checkpointEpochSeconds = 1'796'809'470;
+    state.open->bytesReceived = 18'446'744'073'709'551'615u; // beyond what a JSON number holds exactly
+    state.open->bytesSent = 0;
     state.logResetPending = true;
-    state.pendingRecords = {{at(8, 9, 5, 7), at(8, 10, 15, 0), "3.60", "124.08"},
+    state.pendingRecords = {{at(8, 9, 5, 7), at(8, 10, 15, 0), "3.60", "124.08", 48'213'504, 1'630'208},
                             {at(8, 23, 59, 30), at(9, 0, 0, 40), "0.12", "124.20"}};
     state.pendingSettings = {{"Kosten", "124.20"}, {"Tarifzone", "4"}, {"Warnung", "-1"}};
     const std::optional<JournalState> back = parseJournalText(journalText(state));
@@ -30,6 +32,32 @@ TEST(JournalState, RoundTripsEveryPartAsText) {
     state.open->total = Money::fromMicros(12'612'500);
     EXPECT_EQ(parseJournalText(journalText(state)), state);
     EXPECT_TRUE(JournalState{}.empty());
+}
+
+// Bytes are a figure to show: a count an older version never wrote, or one
+// damaged by hand, is unknown, and the money around it still counts.
+TEST(JournalState, ByteCountsMissingOrMalformedReadAsUnknown) {
+    const std::string older = R"({"format":1,"open":{"name":"T-Online","start":[2026,12,9,10,30,0,3],)"
+                              R"("startBoot":7000,"checkpoint":[2026,12,9,10,44,30,3],"checkpointBoot":7870,)"
+                              R"("cost":"1.32","total":"125.40"},"records":[{"start":[2026,12,8,9,5,7,2],)"
+                              R"("end":[2026,12,8,10,15,0,2],"cost":"3.60","total":"124.08"}]})";
+    const std::optional<JournalState> old = parseJournalText(older);
+    ASSERT_TRUE(old && old->open);
+    EXPECT_EQ(old->open->cost, Money::fromCents(132));
+    EXPECT_FALSE(old->open->bytesReceived || old->open->bytesSent);
+    ASSERT_EQ(old->pendingRecords.size(), 1u);
+    EXPECT_FALSE(old->pendingRecords[0].bytesReceived || old->pendingRecords[0].bytesSent);
+
+    for (const char* bad : {R"(-5)", R"("-5")", R"("12x")", R"("")", R"(" 7")", R"("18446744073709551616")", "7"}) {
+        const std::string text = R"({"format":1,"records":[{"start":[2026,12,8,9,5,7,2],"end":[2026,12,8,10,15,0,2],)"
+                                 R"("cost":"3.60","total":"124.08","received":)" +
+                                 std::string(bad) + R"(,"sent":"99"}]})";
+        const std::optional<JournalState> read = parseJournalText(text);
+        ASSERT_TRUE(read && read->pendingRecords.size() == 1) << bad;
+        EXPECT_EQ(read->pendingRecords[0].connectionCost, "3.60") << bad;
+        EXPECT_EQ(read->pendingRecords[0].bytesReceived, std::nullopt) << bad;
+        EXPECT_EQ(read->pendingRecords[0].bytesSent, 99u) << bad;
+    }
 }
 
 TEST(JournalState, TextOfAnotherKindIsNoState) {
@@ -55,12 +83,15 @@ TEST(JournalState, BootSecondsNoWriterStoresReadAsZeroAndKeepTheState) {
 TEST(JournalState, ACrashedConnectionBecomesARecordEndingAtItsLastCheckpointOnce) {
     JournalState crashed;
     crashed.open = openConnection();
+    crashed.open->bytesReceived = 5'000'000;
+    crashed.open->bytesSent = 250'000;
     crashed.pendingRecords = {{at(8, 9, 5, 7), at(8, 10, 15, 0), "3.60", "124.08"}};
     const JournalState closed = closedAfterCrash(crashed);
     EXPECT_FALSE(closed.open);
     ASSERT_EQ(closed.pendingRecords.size(), 2u);
     EXPECT_EQ(closed.pendingRecords[0], crashed.pendingRecords[0]); // the older one stays first
-    EXPECT_EQ(closed.pendingRecords[1], (LogRecord{at(9, 10, 30, 0), at(9, 10, 44, 30), "1.32", "125.40"}));
+    EXPECT_EQ(closed.pendingRecords[1],
+              (LogRecord{at(9, 10, 30, 0), at(9, 10, 44, 30), "1.32", "125.40", 5'000'000, 250'000}));
     EXPECT_EQ(closed.pendingSettings, (SettingsValues{{"Kosten", "125.40"}}));
     EXPECT_EQ(closedAfterCrash(closed), closed); // a second recovery adds nothing
 }

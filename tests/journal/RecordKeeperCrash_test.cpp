@@ -93,8 +93,12 @@ TEST(RecordKeeperCrash, RecoveryOfACrashedRunIsIdempotentAtEveryStep) {
         oldFiles(files);
         JournalState left;
         left.pendingRecords = {record(9, 8, "0.24", "10.24")};
+        left.pendingRecords[0].bytesReceived = 1'048'576;
+        left.pendingRecords[0].bytesSent = 0;
         left.pendingSettings = settings("10.24");
         left.open = openSince(9, 10, 7, "0.60", "10.84");
+        left.open->bytesReceived = 5'368'709'120; // beyond 32 bits
+        left.open->bytesSent = 77'000;
         JournalFile journal(files.journalPath());
         ASSERT_TRUE(journal.claim());
         ASSERT_TRUE(journal.write(journalText(left)).ok);
@@ -106,8 +110,10 @@ TEST(RecordKeeperCrash, RecoveryOfACrashedRunIsIdempotentAtEveryStep) {
     const Outcome whole = expectSameForEveryCrashPoint(crashedRun, recovery);
     EXPECT_EQ(whole.log, kOldRecord + "[Von 9.12.2026 08:00:00 bis 9.12.2026 08:30:00]\n"
                                       "Verbindungskosten=0.24\nGesamtkosten bis dato=10.24\n"
+                                      "Empfangen=1048576\nGesendet=0\n"
                                       "[Von 9.12.2026 10:00:00 bis 9.12.2026 10:07:00]\n"
-                                      "Verbindungskosten=0.60\nGesamtkosten bis dato=10.84\n");
+                                      "Verbindungskosten=0.60\nGesamtkosten bis dato=10.84\n"
+                                      "Empfangen=5368709120\nGesendet=77000\n");
     EXPECT_EQ(whole.profile, "[Standard]\nKosten=10.84\nTarifzone=0\nWarnung=0\n");
 }
 

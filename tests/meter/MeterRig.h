@@ -95,7 +95,7 @@ public:
 private:
     void poll() {
         nextPollMs_ = clock.tickMs() + 1000;
-        const LinkSighting links = sightLinks(source);
+        const LinkSighting links = sightLinks(source, meter_->shownHandle());
         const MeterEvents events = meter_->tick(momentOf(clock), links);
         polls.push_back(events);
         take(events);

@@ -187,6 +187,34 @@ TEST_F(NetworkManagerMock, ALinkBothOriginsReportIsListedOnce) {
     EXPECT_EQ(source.projectionAddress(list.firstHandle), "10.20.30.40");
 }
 
+// A link only NetworkManager knows is counted on its IP interface (ppp0), not
+// on the port it dials through; the figure outlives the connection.
+TEST_F(NetworkManagerMock, ALinkCountsTheBytesOfItsIpInterface) {
+    auto reader = std::make_unique<FakeInterfaces>();
+    reader->states["ppp0"] = {true, true, "192.0.2.44", ""};
+    reader->states["ttyUSB0"] = {true, true, "", ""};
+    reader->carried["ppp0"] = {6'000'000'000, 70'000};
+    reader->carried["ttyUSB0"] = {1, 1};
+    auto* interfaces = reader.get();
+    auto links = watch();
+    auto* manager = links.get();
+    FakeMachine machine;
+    LinuxConnectionSource source(std::move(reader), machine.paths(), std::move(links), 1);
+
+    const QString active = drive({"add"});
+    drive({"activate", active});
+    ASSERT_TRUE(waitFor([&] { return manager->links().size() == 1 && manager->links().front().established; }));
+    const auto handle = source.list().firstHandle;
+    EXPECT_EQ(source.counters(handle), (ByteCounters{6'000'000'000, 70'000})) << "beyond 32 bits, from ppp0";
+    interfaces->carried["ppp0"] = {6'000'500'000, 90'000};
+    source.list();
+    EXPECT_EQ(source.counters(handle), (ByteCounters{6'000'500'000, 90'000}));
+
+    drive({"remove", active});
+    ASSERT_TRUE(waitFor([&] { return source.list().count == 0; }));
+    EXPECT_EQ(source.counters(handle), (ByteCounters{6'000'500'000, 90'000})) << "the last known figure";
+}
+
 TEST_F(NetworkManagerMock, ForgetsEverythingWhenNetworkManagerLeaves) {
     auto links = watch();
     drive({"add"});

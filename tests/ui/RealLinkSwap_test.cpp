@@ -34,6 +34,19 @@ bool configure(int sock, const char* ifname, bool up, const char* address) {
     return ::ioctl(sock, SIOCSIFADDR, &req) == 0;
 }
 
+// Hands the kernel `count` IPv4 packets of 100 bytes as if they came down the
+// line: the interface counts them as received.
+bool receive(int tun, int count) {
+    unsigned char packet[100] = {};
+    packet[0] = 0x45; // IPv4, a header of 20 bytes
+    packet[3] = sizeof packet;
+    packet[8] = 64; // time to live
+    packet[9] = IPPROTO_UDP;
+    for (int i = 0; i < count; ++i)
+        if (::write(tun, packet, sizeof packet) != static_cast<ssize_t>(sizeof packet)) return false;
+    return true;
+}
+
 // Runs in the child; the exit code names the first check that failed.
 int swapLinks(const test::FakeMachine& machine) {
     const int first = velmora::testing::openTun("ppp7");
@@ -50,6 +63,7 @@ int swapLinks(const test::FakeMachine& machine) {
         if (!configure(sock, "ppp7", true, "192.0.2.7")) failed = kSkip;
         e.seconds(1); // 10:30:00
         check(e.field(ids::ConnectionName) == "eins" && e.field(ids::IpAddress) == "192.0.2.7", 1);
+        check(receive(first, 3), 5);
         e.seconds(20);
         if (!configure(sock, "ppp7", false, nullptr) || !configure(sock, "ppp8", true, "192.0.2.8")) failed = kSkip;
         e.seconds(1); // 10:30:21
@@ -58,10 +72,11 @@ int swapLinks(const test::FakeMachine& machine) {
         e.seconds(5);
         e.host.pressEscape(e.main());
     }});
+    // Each record holds what its own link carried.
     check(e.logText() == "[Von 9.12.2026 10:30:00 bis 9.12.2026 10:30:21]\n"
-                         "Verbindungskosten=0.12\nGesamtkosten bis dato=0.12\n"
+                         "Verbindungskosten=0.12\nGesamtkosten bis dato=0.12\nEmpfangen=300\nGesendet=0\n"
                          "[Von 9.12.2026 10:30:21 bis 9.12.2026 10:30:26]\n"
-                         "Verbindungskosten=0.12\nGesamtkosten bis dato=0.24\n",
+                         "Verbindungskosten=0.12\nGesamtkosten bis dato=0.24\nEmpfangen=0\nGesendet=0\n",
           4);
     return failed;
 }
