@@ -1,6 +1,6 @@
 #include "app/HistoryWindowViewer.h"
 
-#include <iostream>
+#include <cstdio>
 
 #include <QFileInfo>
 
@@ -33,8 +33,8 @@ void HistoryWindowViewer::open() {
     process_->setProcessChannelMode(QProcess::ForwardedChannels); // its messages go where the meter's go
     process_->start();
     if (process_->waitForStarted(kStartMs)) return;
-    std::cerr << "velmora: der Verlauf kann nicht geöffnet werden: " << program_.path.toStdString() << ": "
-              << process_->errorString().toStdString() << "\n";
+    std::fprintf(stderr, "velmora: der Verlauf kann nicht geöffnet werden: %s: %s\n", qPrintable(program_.path),
+                 qPrintable(process_->errorString()));
     process_.reset();
 }
 

@@ -3,7 +3,9 @@
 #include <malloc.h>
 
 #include <csignal>
-#include <iostream>
+#include <cstdio>
+#include <ostream>
+#include <streambuf>
 
 #include <QApplication>
 #include <QTimer>
@@ -31,6 +33,26 @@ QStringList argumentsOf(int argc, char* argv[]) {
     return arguments;
 }
 
+// The commands' output goes through a stream of their own over stdio: the
+// standard streams of <iostream> would be set up at every start, the
+// window's too, for output the window never writes.
+class StdioBuffer : public std::streambuf {
+public:
+    explicit StdioBuffer(std::FILE* file) : file_(file) {}
+
+protected:
+    int_type overflow(int_type c) override {
+        return traits_type::eq_int_type(c, traits_type::eof()) ? traits_type::not_eof(c) : std::fputc(c, file_);
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        return static_cast<std::streamsize>(std::fwrite(text, 1, static_cast<std::size_t>(count), file_));
+    }
+    int sync() override { return std::fflush(file_) == 0 ? 0 : -1; }
+
+private:
+    std::FILE* file_;
+};
+
 std::string logPath() { return velmora::dataDirectory() + "/" + velmora::kLogFileName; }
 
 // --help, --version, --report, --csv and mistakes: no display, no window.
@@ -38,13 +60,18 @@ int runCommand(int argc, char* argv[], const velmora::Invocation& invocation) {
     QCoreApplication application(argc, argv);
     const velmora::LinuxSystemFacts facts;
     const velmora::CommandInputs inputs{logPath(), facts.currencySymbol().value_or("$")};
-    return velmora::runCommand(invocation, inputs, std::cout, std::cerr);
+    StdioBuffer outBuffer(stdout), errBuffer(stderr);
+    std::ostream out(&outBuffer), err(&errBuffer);
+    const int status = velmora::runCommand(invocation, inputs, out, err);
+    out.flush();
+    err.flush();
+    return status;
 }
 
 // The main window, from start to end.
 int runMonitor(int argc, char* argv[]) {
     if (const auto missing = velmora::missingDisplay(argc, argv)) {
-        std::cerr << *missing << "\n";
+        std::fprintf(stderr, "%s\n", missing->c_str());
         return velmora::kExitFailed;
     }
     std::optional<velmora::DisplayOpening> opening(std::in_place);
@@ -62,8 +89,8 @@ int runMonitor(int argc, char* argv[]) {
     if (claim == velmora::SingleInstance::Claim::SecondStart) return velmora::kExitOk;
     const bool metering = claim == velmora::SingleInstance::Claim::Meter;
     if (metering && !instance.unreachableReason().empty())
-        std::cerr << "velmora: ein zweiter Start erreicht dieses Velmora nicht: " << instance.unreachableReason()
-                  << "\n";
+        std::fprintf(stderr, "velmora: ein zweiter Start erreicht dieses Velmora nicht: %s\n",
+                     instance.unreachableReason().c_str());
     // What writers killed earlier left behind; only the meter may judge that.
     if (metering) velmora::profile_file::removeOrphanTemps(directory);
     const std::string executable = QCoreApplication::applicationFilePath().toStdString();

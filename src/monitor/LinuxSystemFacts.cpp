@@ -46,8 +46,8 @@ bool isLocaleName(std::string_view name) {
 std::optional<std::string> toUtf8(const std::string& text, const char* codeset) {
     if (std::strcmp(codeset, "UTF-8") == 0) return text;
     iconv_t cd = ::iconv_open("UTF-8", codeset);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::nullopt; // NOLINT(performance-no-int-to-ptr): iconv_open's failure value
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): (iconv_t)-1 is how iconv_open says it failed
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
     std::string in = text;
     std::string out(text.size() * 4 + 4, '\0');
     char* src = in.data();

@@ -2,20 +2,24 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleFactory>
 #include <QStyleOptionFrame>
 #include <QTextOption>
 #include <QValidator>
 
+#include "qthost/FramedGroupBox.h"
 #include "qthost/Icons.h"
 #include "qthost/ListControls.h"
 #include "qthost/QtText.h"
@@ -78,13 +82,9 @@ QWidget* createFrame(QWidget* parent) {
 }
 
 QWidget* createGroupBox(const ControlTemplate& t, QWidget* parent) {
-    auto* box = new QGroupBox(qtText(t.text), parent);
     // The frame's top edge runs through the middle of the title, as the
     // templates expect; drawn below the title it would crowd the first row.
-    box->setStyleSheet(
-        QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
-                       " margin-top: 0.5em; }"
-                       "QGroupBox::title { subcontrol-origin: margin; left: 0.6em; padding: 0 0.2em; }"));
+    auto* box = new FramedGroupBox(qtText(t.text), parent);
     // It only frames its neighbours: it must neither cover them nor take their clicks.
     box->setAttribute(Qt::WA_TransparentForMouseEvents);
     return box;
@@ -124,13 +124,37 @@ private:
     QLineEdit* edit_;
 };
 
+// A plain list opens as a list, not as a menu: the style is asked through a
+// proxy rather than told by a style sheet, which would bring Qt's whole style
+// sheet machinery into memory for one answer. One proxy serves every list.
+class ListPopupStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override {
+        if (hint == SH_ComboBox_Popup) return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
+
+QStyle* listPopupStyle() {
+    static QPointer<ListPopupStyle> style;
+    if (!style) {
+        // Over a style of the application's own kind, whatever it was set to.
+        style = new ListPopupStyle(QStyleFactory::create(QApplication::style()->name()));
+        style->setParent(QApplication::instance()); // goes with the application, before its base style
+    }
+    return style;
+}
+
 QWidget* createComboBox(const ControlTemplate& t, QWidget* parent) {
     auto* combo = new QComboBox(parent);
     if (t.sorted) markSorted(*combo);
     if (t.kind != ControlKind::DropDownCombo) {
         // A plain list opens as a list of the template's height, not as a
         // menu of every entry (which Qt's styles prefer for lists without an edit field).
-        combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+        combo->setStyle(listPopupStyle());
         return combo;
     }
     combo->setEditable(true);

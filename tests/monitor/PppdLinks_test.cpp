@@ -208,7 +208,7 @@ TEST_F(PppdLinks, HostileFilesNeitherHangNorLeakGarbage) {
     machine.tree.write("run/ppp-bin.pid", std::string("\0\x01\x02garbage", 10));
     machine.tree.write("proc/502/stat", std::string(20000, '('));
     machine.tree.write("proc/503/stat", "503 (pppd) S\n");
-    machine.tree.write("proc/504/stat", std::string("\xff\0\x01 (pppd) ") + std::string(3000, '9'));
+    machine.tree.write("proc/504/stat", std::string("\xff\0\x01 (pppd) ", 11) + std::string(3000, '9'));
     machine.tree.write("run/ppp-x.pid", "502\n");
     machine.tree.write("run/ppp-y.pid", "503\n");
     machine.process(505, {"pppd", "call", "echt"});

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
@@ -286,6 +288,29 @@ TEST_F(QtHostTest, TheHolidayFrameLeavesRoomAboveItsFirstRow) {
     });
 }
 
+// The frame's line breaks off for its title and runs on past it, on both sides.
+TEST_F(QtHostTest, AFrameLineBreaksOffForItsTitleOnly) {
+    ProbeDialog main;
+    inRun(main, mainDialogTemplate(), [&] {
+        for (QGroupBox* frame : host.widget(main.self)->findChildren<QGroupBox*>()) {
+            SCOPED_TRACE(frame->title().toStdString());
+            const QImage image = frame->grab().toImage();
+            const double scale = image.devicePixelRatio();
+            const int top = static_cast<int>(frameTop(*frame) * scale);
+            const QRgb line = image.pixel(image.width() / 2 + image.width() / 4, top);
+            const QRgb background = image.pixel(image.width() / 2, image.height() / 2);
+            ASSERT_NE(line, background);
+            const int titleWidth = static_cast<int>(frame->fontMetrics().horizontalAdvance(frame->title()) * scale);
+            int gap = 0;
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, top) != line) ++gap;
+            EXPECT_GE(gap, titleWidth);
+            EXPECT_LT(gap, titleWidth + 4 * frame->fontMetrics().height() * scale);
+            EXPECT_NE(image.pixel(static_cast<int>(3 * scale), top), background) << "the line left of the title";
+        }
+    });
+}
+
 TEST_F(QtHostTest, EachRealWindowMarksItsOkButtonAsDefaultAndFocusesItsFirstTabStop) {
     for (const DialogTemplate* tmpl : realTemplates) {
         SCOPED_TRACE(tmpl->id);
@@ -511,6 +536,14 @@ TEST(IconsTest, ProgramAndTrayIconsShareTheLargeImageAndDifferWhenSmall) {
     EXPECT_NE(program16, tray.pixmap(16, 16).toImage());
     EXPECT_EQ(program.pixmap(32, 32).toImage(), tray.pixmap(32, 32).toImage());
     EXPECT_TRUE(iconForResource(0).isNull());
+    // Drawn up to 64 pixels, none larger: the desktop's larger icons are the hicolor theme's.
+    for (const QIcon& icon : {program, tray}) {
+        const QList<QSize> sizes = icon.availableSizes();
+        ASSERT_FALSE(sizes.isEmpty());
+        EXPECT_TRUE(std::all_of(sizes.begin(), sizes.end(), [](QSize s) { return s.width() <= 64; }));
+        EXPECT_TRUE(sizes.contains(QSize(64, 64)));
+        EXPECT_TRUE(sizes.contains(QSize(22, 22)));
+    }
 }
 
 } // namespace
