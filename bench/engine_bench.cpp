@@ -32,7 +32,8 @@ void appendNotes(const std::string& path, std::size_t bytes) {
     }
 }
 
-void runPollTicks(benchmark::State& state, int zone, std::size_t paddingBytes = 0, const std::string& land = {}) {
+void runPollTicks(benchmark::State& state, int zone, std::size_t paddingBytes = 0, const std::string& land = {},
+                  const std::string& budget = {}) {
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
     // The tick's own cost: the files on a RAM disk where there is one, so that
@@ -55,6 +56,7 @@ void runPollTicks(benchmark::State& state, int zone, std::size_t paddingBytes = 
     chosen.tariffZone = zone;
     profile.writeStrings(settings::kStandard.name, keyValuesOf(settings::kStandard, chosen));
     if (!land.empty()) profile.writeString(settings::kHolidays.name, "Land", land);
+    if (!budget.empty()) profile.writeStrings(settings::kBudget.name, {{"Monat", budget}, {"Stichtag", "15"}});
     if (paddingBytes > 0) appendNotes(profile.path(), paddingBytes);
     source.up("Benchmark");
     MonitorApp app({host, clock, source, facts, profile, log});
@@ -84,7 +86,16 @@ void BM_PollTickUserTariff24Bands100MBProfile(benchmark::State& state) {
 void BM_PollTickBuiltInZoneHolidaysBY(benchmark::State& state) { runPollTicks(state, City, 0, "BY"); }
 void BM_PollTickUserTariff24BandsHolidaysBY(benchmark::State& state) { runPollTicks(state, UserDefined, 0, "BY"); }
 
+// With a budget (and a billing day) as well: the period's logged sum is read
+// once per period, a tick adds the running connection and compares.
+void BM_PollTickBuiltInZoneBudgetHolidaysBY(benchmark::State& state) { runPollTicks(state, City, 0, "BY", "50.00"); }
+void BM_PollTickUserTariff24BandsBudgetHolidaysBY(benchmark::State& state) {
+    runPollTicks(state, UserDefined, 0, "BY", "50.00");
+}
+
 BENCHMARK(BM_PollTickBuiltInZone)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PollTickBuiltInZoneBudgetHolidaysBY)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PollTickUserTariff24BandsBudgetHolidaysBY)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PollTickBuiltInZoneHolidaysBY)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PollTickUserTariff24Bands)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PollTickUserTariff24BandsHolidaysBY)->Unit(benchmark::kMicrosecond);

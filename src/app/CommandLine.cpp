@@ -1,13 +1,19 @@
 #include "app/CommandLine.h"
 
 #include <algorithm>
+#include <ctime>
 #include <ostream>
 #include <vector>
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
+#include "budget/BudgetReport.h"
+#include "budget/PeriodSpending.h"
+#include "budget/StatusText.h"
 #include "history/Export.h"
 #include "platform/Version.h"
 
@@ -19,14 +25,15 @@ const QString kProgram = QStringLiteral("velmora");
 struct Options {
     QCommandLineOption help{{"h", "help"}, "Zeigt diese Hilfe und endet."};
     QCommandLineOption version{{"v", "version"}, "Zeigt die Versionsnummer und endet."};
-    QCommandLineOption report{"report", "Gibt die Kosten je Monat als Tabelle aus."};
+    QCommandLineOption report{"report", "Gibt die Kosten je Monat (mit Stichtag: je Zeitraum) als Tabelle aus."};
     QCommandLineOption csv{"csv", "Schreibt jede Verbindung als CSV in DATEI (\"-\": Standardausgabe).", "DATEI"};
     QCommandLineOption month{"monat", "Nur die Verbindungen dieses Monats (zu --report oder --csv).", "JJJJ-MM"};
     QCommandLineOption year{"jahr", "Nur die Verbindungen dieses Jahres (zu --report oder --csv).", "JJJJ"};
-    QCommandLineOption json{"json", "Gibt den Bericht als JSON aus (zu --report)."};
+    QCommandLineOption status{"status", "Gibt den Stand in einer Zeile aus: Verbindung, Zeitraum bisher, Budget."};
+    QCommandLineOption json{"json", "Gibt den Bericht oder den Stand als JSON aus (zu --report oder --status)."};
     QCommandLineOption semicolon{"semikolon", "Schreibt die CSV mit \";\" und Dezimalkomma (zu --csv)."};
     std::vector<const QCommandLineOption*> all() const {
-        return {&help, &version, &report, &csv, &month, &year, &json, &semicolon};
+        return {&help, &version, &report, &csv, &status, &month, &year, &json, &semicolon};
     }
 };
 
@@ -129,17 +136,21 @@ Invocation interpret(const QCommandLineParser& parser, const Options& o) {
     if (parser.isSet(o.help)) return commandOnly(Command::Help);
     if (parser.isSet(o.version)) return commandOnly(Command::Version);
     if (parser.isSet(o.report) && parser.isSet(o.csv)) return mistake("--report und --csv gehen nicht zusammen");
+    if (parser.isSet(o.status) && (parser.isSet(o.report) || parser.isSet(o.csv)))
+        return mistake("--status geht nicht mit --report oder --csv zusammen");
     if (parser.isSet(o.month) && parser.isSet(o.year)) return mistake("--monat und --jahr gehen nicht zusammen");
     const bool filtered = parser.isSet(o.month) || parser.isSet(o.year);
     if (filtered && !parser.isSet(o.report) && !parser.isSet(o.csv))
         return mistake("--monat und --jahr gelten nur zu --report oder --csv");
-    if (parser.isSet(o.json) && !parser.isSet(o.report)) return mistake("--json gilt nur zu --report");
+    if (parser.isSet(o.json) && !parser.isSet(o.report) && !parser.isSet(o.status))
+        return mistake("--json gilt nur zu --report oder --status");
     if (parser.isSet(o.semicolon) && !parser.isSet(o.csv)) return mistake("--semikolon gilt nur zu --csv");
     Invocation result;
     if (!readPeriod(parser, o, result)) return result;
     result.json = parser.isSet(o.json);
     result.csvStyle = parser.isSet(o.semicolon) ? CsvStyle::Semicolon : CsvStyle::Comma;
     if (parser.isSet(o.report)) result.command = Command::Report;
+    if (parser.isSet(o.status)) result.command = Command::Status;
     if (parser.isSet(o.csv)) {
         result.command = Command::Csv;
         result.csvTarget = parser.value(o.csv).toStdString();
@@ -174,6 +185,42 @@ int writeCsv(const std::string& target, const std::string& text, std::ostream& o
     return kExitFailed;
 }
 
+LocalTime nowOf(const CommandInputs& inputs) {
+    return inputs.now ? *inputs.now : localTimeOf(static_cast<std::int64_t>(std::time(nullptr)));
+}
+
+BudgetPlan planOf(const CommandInputs& inputs) {
+    return inputs.profilePath.empty() ? BudgetPlan{} : readBudgetPlan(SettingsProfile(inputs.profilePath));
+}
+
+// The running meter's answer as --status prints it; nullopt for an answer
+// that is not its JSON (an older meter, a damaged line).
+std::optional<std::string> liveStatus(const std::string& answer, bool json) {
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(answer));
+    const QJsonValue text = document.object().value(QStringLiteral("text"));
+    if (!document.isObject() || !text.isString()) return std::nullopt;
+    if (json) return answer; // as the meter wrote it: its keys in their order, its amounts with two decimals
+    return text.toString().toStdString();
+}
+
+// The meter's own figures where it runs; else the log's and the journal's.
+int printStatus(const CommandInputs& inputs, bool json, std::ostream& out, std::ostream& err) {
+    if (inputs.askMeter)
+        if (const std::optional<std::string> answer = inputs.askMeter(kStatusRequest))
+            if (const std::optional<std::string> live = liveStatus(*answer, json)) {
+                out << *live << "\n" << std::flush;
+                return out ? kExitOk : kExitFailed;
+            }
+    const FilesFigures files = figuresFromFiles(planOf(inputs), inputs.logPath, nowOf(inputs));
+    if (!files.ok) {
+        err << "velmora: " << inputs.logPath << ": " << files.reason << "\n";
+        return kExitFailed;
+    }
+    out << (json ? statusJson(files.figures, inputs.currency) : statusLine(files.figures, inputs.currency)) << "\n"
+        << std::flush;
+    return out ? kExitOk : kExitFailed;
+}
+
 } // namespace
 
 Invocation parseCommandLine(const QStringList& arguments) {
@@ -200,8 +247,12 @@ std::string helpText() {
         text += left.leftJustified(22).toStdString() + " " + option->description().toStdString() + "\n";
     }
     return text + "\nGelesen wird das Verbindungsprotokoll zelvar.log in $XDG_DATA_HOME/velmora\n"
-                  "(meist ~/.local/share/velmora). Zeiten stehen in Ortszeit, Beträge mit Punkt\n"
-                  "und zwei Nachkommastellen (mit --semikolon Komma), Daten in MB (1.000.000 Byte).\n"
+                  "(meist ~/.local/share/velmora), dazu aus velmora.INI das Budget und der\n"
+                  "Stichtag: mit einem Stichtag zeigt --report Abrechnungszeiträume (benannt nach\n"
+                  "ihrem ersten Tag), mit Budget oder Stichtag zuletzt die Prognose. --status\n"
+                  "fragt das laufende Velmora, sonst Protokoll und Zwischenstand. Zeiten stehen\n"
+                  "in Ortszeit, Beträge mit Punkt und zwei Nachkommastellen (mit --semikolon\n"
+                  "Komma), Daten in MB (1.000.000 Byte).\n"
                   "Rückgabewert: 0 bei Erfolg, 1 wenn das Protokoll, die Ausgabedatei oder die\n"
                   "Anzeige nicht zugänglich ist, 2 bei einem falschen Aufruf.\n";
 }
@@ -212,6 +263,7 @@ int runCommand(const Invocation& invocation, const CommandInputs& inputs, std::o
     case Command::Version: out << "Velmora " << kVersion << "\n"; return out ? kExitOk : kExitFailed;
     case Command::Mistake: err << invocation.mistake << "\n"; return kExitMisused;
     case Command::Monitor: return kExitMisused; // not a command of its own
+    case Command::Status: return printStatus(inputs, invocation.json, out, err);
     case Command::Report:
     case Command::Csv: break;
     }
@@ -225,11 +277,17 @@ int runCommand(const Invocation& invocation, const CommandInputs& inputs, std::o
     if (invocation.command == Command::Csv)
         return writeCsv(invocation.csvTarget, csvText(history.rowsOf(invocation.period), invocation.csvStyle), out,
                         err);
+    // With a budget or a billing day of its own: by billing period, and the forecast.
+    const BudgetPlan plan = planOf(inputs);
+    ReportOptions options;
+    if (plan.chosen())
+        options = reportOptionsFor(plan, figuresFromRows(plan, history.rows(), inputs.logPath, nowOf(inputs)),
+                                   invocation.period);
     if (invocation.json) {
-        out << jsonReport(history, invocation.period, inputs.currency) << std::flush;
+        out << jsonReport(history, invocation.period, inputs.currency, options) << std::flush;
     } else {
         noteUncounted(history.totalsOf(invocation.period), err);
-        out << monthlyReport(history, invocation.period, inputs.currency) << std::flush;
+        out << monthlyReport(history, invocation.period, inputs.currency, options) << std::flush;
     }
     return out ? kExitOk : kExitFailed;
 }

@@ -1,7 +1,9 @@
 // The history window as a program of its own, started by the meter's tray
 // menu (app/HistoryWindowViewer.h tells why):
 //
-//   velmora-verlauf --protokoll <log> --waehrung <symbol>
+//   velmora-verlauf --protokoll <log> --waehrung <symbol> [--einstellungen <INI>]
+//
+// With the settings it shows the current billing period against the budget.
 //
 // Its standard input comes from the meter: a line "zeigen" brings the window
 // forward, the end of the input closes it. Started any other way (input not
@@ -10,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <iostream>
 
 #include <QApplication>
@@ -18,6 +21,8 @@
 
 #include "app/Display.h"
 #include "app/HistoryWindowViewer.h"
+#include "budget/BudgetReport.h"
+#include "budget/PeriodSpending.h"
 #include "historywindow/HistoryWindow.h"
 #include "platform/Version.h"
 #include "qthost/Icons.h"
@@ -66,6 +71,18 @@ private:
     QByteArray pending_;
 };
 
+// The billing period's lines, the budget read afresh with each reading of the log.
+auto budgetLines(const std::string& profilePath, const std::string& logPath, const std::string& currency) {
+    return [=](const velmora::History& history) -> std::vector<std::string> {
+        if (profilePath.empty()) return {};
+        const velmora::BudgetPlan plan = velmora::readBudgetPlan(velmora::SettingsProfile(profilePath));
+        if (!plan.chosen()) return {};
+        const velmora::LocalTime now = velmora::localTimeOf(static_cast<std::int64_t>(std::time(nullptr)));
+        return velmora::historyWindowLines(plan, velmora::figuresFromRows(plan, history.rows(), logPath, now),
+                                           currency);
+    };
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -81,15 +98,21 @@ int main(int argc, char* argv[]) {
 
     const QCommandLineOption log{"protokoll", "Das Verbindungsprotokoll.", "DATEI"};
     const QCommandLineOption currency{"waehrung", "Das Währungszeichen.", "ZEICHEN"};
+    const QCommandLineOption settings{"einstellungen", "Die Einstellungen (Budget, Stichtag).", "DATEI"};
     QCommandLineParser parser;
-    parser.addOptions({log, currency});
+    parser.addOptions({log, currency, settings});
     if (!parser.parse(QApplication::arguments()) || !parser.isSet(log)) {
-        std::cerr << "velmora-verlauf: Aufruf: velmora-verlauf --protokoll DATEI [--waehrung ZEICHEN]\n";
+        std::cerr << "velmora-verlauf: Aufruf: velmora-verlauf --protokoll DATEI [--waehrung ZEICHEN] "
+                     "[--einstellungen DATEI]\n";
         return 2;
     }
 
-    velmora::HistoryWindow window(
-        {parser.value(log).toStdString(), parser.value(currency).toStdString(), 0, velmora::exportFileDialog(), {}});
+    const std::string logPath = parser.value(log).toStdString();
+    const std::string symbol = parser.value(currency).toStdString();
+    velmora::HistoryWindowSetup setup{logPath, symbol, 0, velmora::exportFileDialog(), {}};
+    setup.settingsPath = parser.value(settings).toStdString();
+    setup.budgetLines = budgetLines(setup.settingsPath, logPath, symbol);
+    velmora::HistoryWindow window(std::move(setup));
     window.setWindowIcon(velmora::iconForResource(velmora::ids::ProgramIcon));
     std::optional<MeterPipe> meter;
     if (MeterPipe::isPipe()) meter.emplace(window);

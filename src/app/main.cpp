@@ -2,6 +2,7 @@
 // dial-up links; with options a command that prints and ends (app/CommandLine.h).
 #include <malloc.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <ostream>
@@ -11,9 +12,11 @@
 #include <QTimer>
 
 #include "app/CommandLine.h"
+#include "app/DesktopNotifications.h"
 #include "app/Display.h"
 #include "app/HistoryWindowViewer.h"
 #include "app/MonitorApp.h"
+#include "app/SettingsWindowOpener.h"
 #include "instance/SingleInstance.h"
 #include "monitor/LinuxConnectionSource.h"
 #include "monitor/LinuxSystemFacts.h"
@@ -26,6 +29,9 @@
 namespace {
 
 constexpr int kTrimAfterStartMs = 2000;
+// How long `--status` waits for the meter's answer; it answers within
+// milliseconds, so a longer wait means a meter that hangs.
+constexpr std::chrono::milliseconds kMeterAnswerTimeout{500};
 
 QStringList argumentsOf(int argc, char* argv[]) {
     QStringList arguments;
@@ -55,11 +61,17 @@ private:
 
 std::string logPath() { return velmora::dataDirectory() + "/" + velmora::kLogFileName; }
 
-// --help, --version, --report, --csv and mistakes: no display, no window.
+// --help, --version, --report, --csv, --status and mistakes: no display, no window.
 int runCommand(int argc, char* argv[], const velmora::Invocation& invocation) {
     QCoreApplication application(argc, argv);
     const velmora::LinuxSystemFacts facts;
-    const velmora::CommandInputs inputs{logPath(), facts.currencySymbol().value_or("$")};
+    const std::string profile = velmora::dataDirectory() + "/" +
+                                velmora::profileFileName(QCoreApplication::applicationFilePath().toStdString());
+    velmora::CommandInputs inputs{logPath(), facts.currencySymbol().value_or("$"), profile};
+    // A meter that does not answer in time is taken for none: the files then.
+    inputs.askMeter = [directory = velmora::dataDirectory()](std::string_view request) {
+        return velmora::SingleInstance::ask(directory, request, kMeterAnswerTimeout);
+    };
     StdioBuffer outBuffer(stdout), errBuffer(stderr);
     std::ostream out(&outBuffer), err(&errBuffer);
     const int status = velmora::runCommand(invocation, inputs, out, err);
@@ -105,12 +117,21 @@ int runMonitor(int argc, char* argv[]) {
 
     velmora::HistoryWindowViewer history({velmora::historyProgramPath(QCoreApplication::applicationDirPath()),
                                           {"--protokoll", QString::fromStdString(logPath()), "--waehrung",
-                                           QString::fromStdString(facts.currencySymbol().value_or("$"))}});
+                                           QString::fromStdString(facts.currencySymbol().value_or("$")),
+                                           "--einstellungen", QString::fromStdString(profile.path())}});
 
     // Without the lock and without an answer the window shows but does not meter.
-    velmora::MonitorApp app(
-        {host, clock, *source, facts, profile, log, &history, &autostart, metering ? "" : instance.undecidedReason()});
+    velmora::DesktopNotifications notifications(velmora::kProductName, "velmora", velmora::kAppId);
+    velmora::SettingsWindowOpener settingsWindow(profile, facts.currencySymbol().value_or("$"));
+    velmora::MonitorApp app({host, clock, *source, facts, profile, log, &history, &autostart,
+                             metering ? "" : instance.undecidedReason(), &settingsWindow, &notifications});
     instance.onComeForward([&app] { app.bringMainWindowForward(); });
+    // `velmora --status` asks the meter for its live figures.
+    if (metering)
+        instance.onQuery([&app](std::string_view request) {
+            velmora::MonitorDialog* main = app.mainWindow();
+            return request == velmora::kStatusRequest && main ? main->budgetStatusJson() : std::string();
+        });
     // `kill`, the session's end, Ctrl+C and a closed terminal end the program
     // as Escape does: a running connection is logged, the settings are saved.
     const auto endAsEscape = [&host, &app] {

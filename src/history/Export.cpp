@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <limits>
+#include <map>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -30,20 +31,40 @@ std::size_t columnsOf(std::string_view text) {
         std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
-std::string reportLine(std::string_view label, const Totals& totals, std::string_view currency) {
+// The first column: a month ("2026-12") or a billing period's first day ("2026-12-15").
+constexpr int kMonthColumn = 9;
+constexpr int kPeriodColumn = 10;
+
+std::string reportLine(std::string_view label, const Totals& totals, std::string_view currency,
+                       int labelColumn = kMonthColumn) {
     std::array<char, 200> line{};
-    std::snprintf(line.data(), line.size(), "%-9.*s %12zu %12s %12s %.*s %12s%s", static_cast<int>(label.size()),
-                  label.data(), totals.connections, durationText(totals.seconds).c_str(),
-                  moneyText(totals.costCents).c_str(), static_cast<int>(currency.size()), currency.data(),
-                  bytesOfReport(totals).c_str(), totals.bytesPartial() ? "*" : "");
+    std::snprintf(line.data(), line.size(), "%-*.*s %12zu %12s %12s %.*s %12s%s", labelColumn,
+                  static_cast<int>(label.size()), label.data(), totals.connections,
+                  durationText(totals.seconds).c_str(), moneyText(totals.costCents).c_str(),
+                  static_cast<int>(currency.size()), currency.data(), bytesOfReport(totals).c_str(),
+                  totals.bytesPartial() ? "*" : "");
     return std::string(line.data()) + "\n";
 }
 
-std::string reportHeader(std::string_view currency) {
+std::string reportHeader(std::string_view currency, const char* label = "Monat", int labelColumn = kMonthColumn) {
     std::array<char, 200> header{};
-    std::snprintf(header.data(), header.size(), "%-9s %12s %12s %12s %*s %12s\n", "Monat", "Verbindungen", "Onlinezeit",
-                  "Kosten", static_cast<int>(columnsOf(currency)), "", "Daten");
+    std::snprintf(header.data(), header.size(), "%-*s %12s %12s %12s %*s %12s\n", labelColumn, label, "Verbindungen",
+                  "Onlinezeit", "Kosten", static_cast<int>(columnsOf(currency)), "", "Daten");
     return header.data();
+}
+
+// "Prognose" with the forecast in the cost column ("-" before the period's
+// second day), and the budget beside it where there is one.
+std::string forecastLine(const ReportOptions::Forecast& forecast, std::string_view currency, int labelColumn) {
+    const std::string cost = forecast.cents ? moneyText(*forecast.cents) : "-";
+    std::array<char, 200> line{};
+    std::snprintf(line.data(), line.size(), "%-*s %12s %12s %12s %.*s", labelColumn, "Prognose", "", "", cost.c_str(),
+                  static_cast<int>(currency.size()), currency.data());
+    std::string text = line.data();
+    if (forecast.budgetCents)
+        text +=
+            "   Budget " + moneyText(*forecast.budgetCents) + " " + std::string(currency) + " (" + forecast.key + ")";
+    return text + "\n";
 }
 
 std::string monthLabel(int monthKey) {
@@ -127,23 +148,52 @@ std::string csvText(const std::vector<ConnectionRow>& rows, CsvStyle style) {
     return text;
 }
 
-std::vector<ReportPeriod> reportPeriods(const History& history, Period period) {
+std::vector<ReportPeriod> reportPeriods(const History& history, Period period, const ReportOptions& options) {
     std::vector<ReportPeriod> periods;
-    for (const auto& [key, totals] : history.byMonth())
-        if (period.contains(LogDateTime{key / 100, key % 100, 1})) periods.push_back({monthLabel(key), totals});
+    if (!options.periodStart) {
+        for (const auto& [key, totals] : history.byMonth())
+            if (period.contains(LogDateTime{key / 100, key % 100, 1})) periods.push_back({monthLabel(key), totals});
+        return periods;
+    }
+    std::map<LogDateTime, Totals> byStart;
+    for (const ConnectionRow& row : history.rows()) {
+        const LogDateTime first = options.periodStart(row.start);
+        if (period.contains(first)) byStart[first].add(row);
+    }
+    for (const auto& [first, totals] : byStart) periods.push_back({isoDayText(first), totals});
     return periods;
 }
 
-std::string monthlyReport(const History& history, Period period, std::string_view currency) {
-    std::string text = reportHeader(currency);
-    for (const ReportPeriod& shown : reportPeriods(history, period))
-        text += reportLine(shown.key, shown.totals, currency);
-    return text + reportLine("Summe", history.totalsOf(period), currency);
+namespace {
+
+// The sum of what the report lists: the periods within the filter.
+Totals reportSum(const History& history, Period period, const ReportOptions& options) {
+    if (!options.periodStart) return history.totalsOf(period);
+    Totals sum;
+    for (const ReportPeriod& shown : reportPeriods(history, period, options)) sum.add(shown.totals);
+    return sum;
 }
 
-std::string jsonReport(const History& history, Period period, std::string_view currency) {
+QJsonValue centsValue(const std::optional<std::int64_t>& cents) {
+    return cents ? QJsonValue(static_cast<double>(*cents) / 100.0) : QJsonValue(QJsonValue::Null);
+}
+
+} // namespace
+
+std::string monthlyReport(const History& history, Period period, std::string_view currency,
+                          const ReportOptions& options) {
+    const int column = options.periodStart ? kPeriodColumn : kMonthColumn;
+    std::string text = options.periodStart ? reportHeader(currency, "Zeitraum", column) : reportHeader(currency);
+    for (const ReportPeriod& shown : reportPeriods(history, period, options))
+        text += reportLine(shown.key, shown.totals, currency, column);
+    text += reportLine("Summe", reportSum(history, period, options), currency, column);
+    if (options.forecast) text += forecastLine(*options.forecast, currency, column);
+    return text;
+}
+
+std::string jsonReport(const History& history, Period period, std::string_view currency, const ReportOptions& options) {
     QJsonArray periods;
-    for (const ReportPeriod& shown : reportPeriods(history, period)) {
+    for (const ReportPeriod& shown : reportPeriods(history, period, options)) {
         QJsonObject object = totalsObject(shown.totals);
         object["key"] = QString::fromStdString(shown.key);
         periods.append(object);
@@ -151,7 +201,11 @@ std::string jsonReport(const History& history, Period period, std::string_view c
     QJsonObject report;
     report["currency"] = QString::fromUtf8(currency.data(), static_cast<qsizetype>(currency.size()));
     report["periods"] = periods;
-    report["sum"] = totalsObject(history.totalsOf(period));
+    report["sum"] = totalsObject(reportSum(history, period, options));
+    if (options.forecast)
+        report["forecast"] = QJsonObject{{"key", QString::fromStdString(options.forecast->key)},
+                                         {"cost", centsValue(options.forecast->cents)},
+                                         {"budget", centsValue(options.forecast->budgetCents)}};
     return QJsonDocument(report).toJson(QJsonDocument::Indented).toStdString();
 }
 

@@ -25,6 +25,16 @@ void Totals::add(const ConnectionRow& row) {
     }
 }
 
+void Totals::add(const Totals& other) {
+    connections += other.connections;
+    seconds += other.seconds;
+    costCents += other.costCents;
+    bytesReceived = saturatingSum(bytesReceived, other.bytesReceived);
+    bytesSent = saturatingSum(bytesSent, other.bytesSent);
+    withReceived += other.withReceived;
+    withSent += other.withSent;
+}
+
 void History::add(const ConnectionRow& row) {
     rows_.push_back(row);
     byDay_[row.start.dayKey()].add(row);

@@ -22,6 +22,7 @@ struct Totals {
     std::size_t withReceived = 0;
     std::size_t withSent = 0;
     void add(const ConnectionRow& row);
+    void add(const Totals& other);
     bool bytesKnown() const { return withReceived > 0 || withSent > 0; }
     // Some connections of the period were not counted.
     bool bytesPartial() const { return bytesKnown() && (withReceived < connections || withSent < connections); }

@@ -78,6 +78,8 @@ std::string isoLocalText(const LogDateTime& t) {
     return text.data();
 }
 
+std::string isoDayText(const LogDateTime& t) { return isoLocalText(t).substr(0, 10); }
+
 std::string logText(const LogDateTime& t) {
     std::array<char, 40> text{};
     std::snprintf(text.data(), text.size(), "%d.%d.%d %02d:%02d:%02d", t.day, t.month, t.year, t.hour, t.minute,

@@ -36,6 +36,8 @@ std::optional<LogInterval> parseLogInterval(std::string_view sectionName);
 
 // "2026-12-09T17:59:51"
 std::string isoLocalText(const LogDateTime& t);
+// "2026-12-09", the day alone.
+std::string isoDayText(const LogDateTime& t);
 // "9.12.2026 17:59:51", as the log writes it.
 std::string logText(const LogDateTime& t);
 

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -32,9 +33,10 @@ namespace velmora {
 namespace {
 
 constexpr std::size_t kPriciest = 5;
-constexpr int kAllYears = 0;   // the year chooser's key for "Alle Jahre"
-constexpr int kWholeYear = 0;  // the month chooser's key for "Ganzes Jahr"
-constexpr int kRowRole = 1000; // a priciest list item's connection (its place in the log) or day key
+constexpr int kBudgetRefreshMs = 60'000; // the period's lines at least this often: a new day, a new period
+constexpr int kAllYears = 0;             // the year chooser's key for "Alle Jahre"
+constexpr int kWholeYear = 0;            // the month chooser's key for "Ganzes Jahr"
+constexpr int kRowRole = 1000;           // a priciest list item's connection (its place in the log) or day key
 constexpr std::array<const char*, 7> kWeekdays{"Mo", "Di", "Mi", "Do", "Fr", "Sa", "So"};
 
 const QString kCommaFilter = QStringLiteral("CSV mit Komma und Dezimalpunkt (*.csv)");
@@ -112,6 +114,14 @@ HistoryWindow::HistoryWindow(HistoryWindowSetup setup, QWidget* parent)
     reload();
     new LogFollower(
         qt(setup_.logPath), [this] { reload(); }, this);
+    if (setup_.budgetLines) {
+        if (!setup_.settingsPath.empty())
+            new LogFollower(
+                qt(setup_.settingsPath), [this] { showBudget(); }, this);
+        auto* minute = new QTimer(this);
+        connect(minute, &QTimer::timeout, this, [this] { showBudget(); });
+        minute->start(kBudgetRefreshMs);
+    }
 }
 
 // The table and its model read the browser, a member, which goes before the
@@ -125,6 +135,9 @@ void HistoryWindow::buildWindow() {
     totals_ = named(new QLabel(this), "summe");
     totals_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     totals_->setWordWrap(true);
+    budget_ = named(new QLabel(this), "budget");
+    budget_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    budget_->setWordWrap(true);
     note_ = named(new QLabel(this), "hinweis");
     note_->setWordWrap(true);
     exportStatus_ = named(new QLabel(this), "exportstatus");
@@ -140,6 +153,7 @@ void HistoryWindow::buildWindow() {
     top->addWidget(buildChart(), 3);
     top->addLayout(buildPriciest(), 2);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(budget_);
     layout->addLayout(top, 2);
     layout->addLayout(buildChoosers());
     layout->addWidget(totals_);
@@ -298,7 +312,17 @@ void HistoryWindow::reload() {
     browser_->setHistory(std::move(read.history));
     note_->setText(noteText(stats, readProblem_));
     note_->setVisible(!note_->text().isEmpty());
+    showBudget();
     showBrowser();
+}
+
+// The billing period as it stands: the whole log's, whatever period is chosen.
+void HistoryWindow::showBudget() {
+    QStringList lines;
+    if (setup_.budgetLines)
+        for (const std::string& line : setup_.budgetLines(browser_->history())) lines << qt(line);
+    budget_->setText(lines.join('\n'));
+    budget_->setVisible(!lines.isEmpty());
 }
 
 // Everything the browser says, after it changed its period or its rows.

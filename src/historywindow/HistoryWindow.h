@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QWidget>
 
@@ -47,6 +48,12 @@ struct HistoryWindowSetup {
     int currentYear = 0;  // shown while the log is empty, and the years reach to it; 0: this year
     ExportFileChooser chooseExportFile;
     std::string homeFolder; // where the export is suggested; empty: the user's home
+    // The current billing period against the budget and its forecast, a line
+    // each, from the log as just read; none: no budget chosen, nothing shown.
+    std::function<std::vector<std::string>(const History& history)> budgetLines = {};
+    // The settings file: when it changes (a budget chosen meanwhile), the
+    // lines are made again; so they are every minute, for a new period.
+    std::string settingsPath = {};
 };
 
 class HistoryWindow : public QWidget {
@@ -74,6 +81,7 @@ private:
     void showChoosers();
     void showChart();
     void showPriciest();
+    void showBudget();
     void markPickedDay();
     void barClicked(int index);
     void markConnectionInTable(std::size_t logIndex);
@@ -103,6 +111,7 @@ private:
     QTreeWidget* priciestConnections_ = nullptr;
     QTreeWidget* priciestDays_ = nullptr;
     QLabel* totals_ = nullptr;
+    QLabel* budget_ = nullptr;
     QLabel* note_ = nullptr;
     QLabel* exportStatus_ = nullptr;
     QPushButton* export_ = nullptr;

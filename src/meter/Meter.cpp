@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "budget/PeriodSpending.h"
 #include "tariff/Charging.h"
 
 namespace velmora {
@@ -34,7 +35,13 @@ Meter::Meter(ConnectionLog& log, SettingsProfile& profile, RecordKeeper::Notify 
     , keeper_(log, profile, journalPathBeside(log.path()),
               [this](const std::string& title, const std::string& text) { notify_(title, text); })
     , settings_(profile, keeper_)
-    , profile_(profile) {}
+    , profile_(profile)
+    , budget_(
+          profile,
+          [this, &log](const BillingPeriod& period) {
+              return loggedSpending(log.path(), period, keeper_.state().pendingRecords).logged;
+          },
+          [this](const std::string& title, const std::string& text) { notify_(title, text); }) {}
 
 void Meter::begin() {
     keeper_.start(); // what a crashed run left counts before the total is read
@@ -78,6 +85,12 @@ MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
     now_ = now;
     events_ = {};
     catchUpWithStoredSettings();
+    pollLinks(links);
+    watchBudget();
+    return events_;
+}
+
+void Meter::pollLinks(const LinkSighting& links) {
     keeper_.retry();
     chargeUnitsOverdue();
     state_.listed = links.listed;
@@ -91,7 +104,7 @@ MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
         state_.opened = false;
         state_.cost = Money();
         state_.unitLengthMs = 0;
-        return events_;
+        return;
     }
     if (!state_.opened) { // a new connection: its first unit is charged at once
         startConnectionClock();
@@ -101,7 +114,6 @@ MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
     }
     updateChargePeriod();
     checkpointIfDue();
-    return events_;
 }
 
 // A unit timer left over from an earlier connection keeps running; it charges
@@ -115,7 +127,18 @@ MeterEvents Meter::unitElapsed(const Moment& now) {
     } else {
         armUnitTimer(unitTimerLengthMs_); // one armed for the rest of a unit runs at the unit length again
     }
+    watchBudget();
     return events_;
+}
+
+// The running connection counts as it is charged, in the period it began in.
+void Meter::watchBudget() { events_.budget = budget_.check(now_.bootMs, now_.wall, running()); }
+
+BudgetFigures Meter::budgetFigures(const Moment& now) { return budget_.figures(now.wall, running()); }
+
+RunningConnection Meter::running() const {
+    const bool open = state_.connected && state_.opened;
+    return {open, open ? state_.elapsedSeconds : 0, open ? state_.cost : Money(), CalendarDate::of(state_.start)};
 }
 
 void Meter::chooseTariff(int zone) { state_.tariffZone = inRangeOrNone(zone, kTariffCount); }
@@ -132,6 +155,7 @@ void Meter::resetLog(const Moment& now) {
     std::optional<OpenConnection> open;
     if (state_.connected && state_.opened) open = openConnection();
     keeper_.resetLog(settingsToSave(), open);
+    budget_.logReset();
     lastCheckpointMs_ = now.bootMs;
 }
 
@@ -348,6 +372,8 @@ void Meter::writeLogRecord() {
     LogRecord record{recordStart(), now_.wall, shown.cost, total};
     putCarried(record.bytesReceived, record.bytesSent);
     keeper_.connectionEnded(record, settingsToSave());
+    if (const auto logged = parseMoneyText(shown.cost))
+        budget_.recordLogged(CalendarDate::of(record.start), logged->amount);
 }
 
 // The record keeps the real end; when the wall clock was set during the

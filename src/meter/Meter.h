@@ -13,6 +13,7 @@
 #include <string_view>
 #include <utility>
 
+#include "budget/BudgetWatch.h"
 #include "journal/RecordKeeper.h"
 #include "meter/LinkSighting.h"
 #include "meter/MeterTexts.h"
@@ -56,10 +57,11 @@ struct MeterState {
 
 // What the window has to do after a call.
 struct MeterEvents {
-    bool linkCleared = false;       // the link is no longer shown (a connection that was up has been logged)
-    bool linkShown = false;         // an established link is shown (after linkCleared when another took its place)
-    bool beep = false;              // the time warning sounds
-    std::optional<int> unitTimerMs; // the unit timer starts anew with this period
+    bool linkCleared = false;          // the link is no longer shown (a connection that was up has been logged)
+    bool linkShown = false;            // an established link is shown (after linkCleared when another took its place)
+    bool beep = false;                 // the time warning sounds
+    std::optional<int> unitTimerMs;    // the unit timer starts anew with this period
+    std::optional<BudgetAlert> budget; // a share of the budget reached, to be told once
 };
 
 class Meter : private UnitLengthReceiver {
@@ -102,7 +104,15 @@ public:
     // The link whose connection is metered, for the next look (sightLinks); 0: none.
     std::uint64_t shownHandle() const { return state_.connected ? state_.link.handle : 0; }
 
+    // The billing period so far, the running connection as charged, for the status.
+    BudgetFigures budgetFigures(const Moment& now);
+    // The budget or the billing day may have changed.
+    void budgetSettingsChanged() { budget_.settingsChanged(); }
+
 private:
+    void pollLinks(const LinkSighting& links);
+    void watchBudget();
+    RunningConnection running() const;
     void loadSettings();
     void catchUpWithStoredSettings();
     void clearConnection();
@@ -133,6 +143,7 @@ private:
     RecordKeeper keeper_;
     SettingsStore settings_;
     SettingsProfile& profile_;
+    BudgetWatch budget_;
     MeterState state_;
     Moment now_; // of the call under way
     MeterEvents events_;

@@ -104,6 +104,14 @@ struct CostEditorSettings {
     std::string unitFee = "0.12";
 };
 
+// Section "Budget": the monthly budget and the billing day. Read as texts and
+// judged by the budget library, where a bad value reads as its default.
+struct BudgetSettings {
+    std::string monthly;  // "50.00"; absent, empty, 0 or no amount: no budget
+    int billingDay = 1;   // the day a billing period starts, 1..28
+    std::string notified; // what the meter has told of the period: "2026-12-15 80"
+};
+
 // Section "Feiertage": whose public holidays the tariffs charge as Sundays.
 struct HolidaySettings {
     std::string land; // "" none, "DE" the nationwide ones, or a state's code (holidays/HolidayRegion.h)
@@ -143,6 +151,13 @@ inline constexpr SettingKey<TariffBand> kBandKeys[] = {
     key<&TariffBand::unitLengthText>("Takt"),
 };
 inline constexpr auto kBand = settingsSection("W-%i / F-%i", kBandKeys);
+
+inline constexpr SettingKey<BudgetSettings> kBudgetKeys[] = {
+    key<&BudgetSettings::monthly>("Monat"),
+    key<&BudgetSettings::billingDay>("Stichtag"),
+    key<&BudgetSettings::notified>("Gemeldet"),
+};
+inline constexpr auto kBudget = settingsSection("Budget", kBudgetKeys);
 
 inline constexpr SettingKey<HolidaySettings> kHolidayKeys[] = {key<&HolidaySettings::land>("Land")};
 inline constexpr auto kHolidays = settingsSection("Feiertage", kHolidayKeys);

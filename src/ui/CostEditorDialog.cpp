@@ -20,12 +20,6 @@ constexpr std::size_t kFieldChars = 9;
 constexpr int kLastHour = 24;
 constexpr const char* kEditorCaption = "Cost-Editor";
 
-// The field's own label names it in the message.
-std::string noNumberMessage(std::string_view fieldName, std::string_view example) {
-    return "Im Feld „" + std::string(fieldName) + "“ steht keine Zahl.\n\nBitte eine Zahl eingeben, zum Beispiel " +
-           std::string(example) + ".";
-}
-
 // "08:00" for 0..24, "??:??" for any other hour.
 std::string hourText(int hour) {
     if (hour < 0 || hour > kLastHour) return "??:??";

@@ -31,4 +31,9 @@ bool readsAsUnitLength(std::string_view text) { return !text.empty() && isDigit(
 
 bool readsAsFee(std::string_view text) { return parseLeadingDouble(text).has_value(); }
 
+std::string noNumberMessage(std::string_view fieldName, std::string_view example) {
+    return "Im Feld „" + std::string(fieldName) + "“ steht keine Zahl.\n\nBitte eine Zahl eingeben, zum Beispiel " +
+           std::string(example) + ".";
+}
+
 } // namespace velmora

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "budget/StatusText.h"
 #include "store/AtomicFile.h"
 #include "tariff/Charging.h"
 #include "ui/AboutDialog.h"
@@ -96,6 +97,7 @@ void MonitorDialog::onDestroy() {
     env_.host.killTimer(self_, ids::PollTimer);
     env_.host.killTimer(self_, ids::UnitTimer);
     meter_.end();
+    *alive_ = false;
     // Nothing could be written, not even the journal: said before the end.
     if (!meter_.unsavedAtEnd().empty()) env_.host.inform(0, meter_.unsavedAtEnd(), "Kosten nicht gespeichert");
 }
@@ -118,12 +120,14 @@ void MonitorDialog::pollTick() {
     choosePollPace();
     if (events.beep) env_.host.beep();
     if (events.unitTimerMs) env_.host.setTimer(self_, ids::UnitTimer, static_cast<unsigned>(*events.unitTimerMs));
+    if (events.budget) tellBudget(*events.budget);
 }
 
 void MonitorDialog::unitTick() {
     forwardChoices();
-    meter_.unitElapsed(momentOf(env_.clock));
+    const MeterEvents events = meter_.unitElapsed(momentOf(env_.clock));
     showMeter();
+    if (events.budget) tellBudget(*events.budget);
 }
 
 // The link source paces the poll: every second while a connection is
@@ -256,6 +260,9 @@ bool MonitorDialog::modalAbove() const { return env_.host.hasModalAbove(self_); 
 std::vector<TrayAction> MonitorDialog::trayActions() {
     std::vector<TrayAction> actions{{.text = "Anzeigen", .run = [this] { bringBack(); }}};
     if (env_.history) actions.push_back({.text = "Verlauf...", .run = [this] { env_.history->open(); }});
+    if (env_.settings)
+        actions.push_back({.text = "Einstellungen...",
+                           .run = [this] { env_.settings->open([this] { meter_.budgetSettingsChanged(); }); }});
     if (env_.autostart)
         actions.push_back({.text = "Beim Anmelden starten",
                            .run = [this] { toggleAutostart(); },
@@ -281,6 +288,27 @@ void MonitorDialog::toggleAutostart() {
 void MonitorDialog::tellUser(const std::string& title, const std::string& text) {
     if (tray_.message(title, text)) return;
     std::fprintf(stderr, "velmora: %s: %s\n", title.c_str(), text.c_str());
+}
+
+// A share of the budget reached: a desktop notification; where the desktop
+// has none, the message beside the icon, and without an icon a line on stderr.
+void MonitorDialog::tellBudget(const BudgetAlert& alert) {
+    const BudgetMessage message = budgetMessage(alert.figures, alert.percent, currencyText_);
+    auto elsewhere = [this, alive = alive_, message] {
+        if (*alive && tray_.message(message.summary, message.body)) return;
+        std::string line = message.body; // one line on stderr, as every message there
+        for (std::size_t at = line.find('\n'); at != std::string::npos; at = line.find('\n', at))
+            line.replace(at, 1, "; ");
+        std::fprintf(stderr, "velmora: %s: %s\n", message.summary.c_str(), line.c_str());
+    };
+    if (env_.notifier)
+        env_.notifier->notify(message.summary, message.body, std::move(elsewhere));
+    else
+        elsewhere();
+}
+
+std::string MonitorDialog::budgetStatusJson() {
+    return statusJson(meter_.budgetFigures(momentOf(env_.clock)), currencyText_);
 }
 
 // The window of a start that could not make sure it is the only meter: it

@@ -6,6 +6,7 @@
 // and comes back from there. Everything happens in its handlers on the one UI
 // thread.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ public:
     const MeterState& meterState() const { return meter_.state(); }
     bool hiddenInTray() const { return hiddenInTray_; }
     bool trayAvailable() const { return tray_.available(); }
+    // The meter's figures of the billing period as `velmora --status --json` prints them.
+    std::string budgetStatusJson();
 
 private:
     void pollTick();
@@ -58,6 +61,7 @@ private:
     std::vector<TrayAction> trayActions();
     void toggleAutostart();
     void tellUser(const std::string& title, const std::string& text);
+    void tellBudget(const BudgetAlert& alert);
 
     MonitorEnvironment env_;
     WindowId self_ = 0;
@@ -68,6 +72,7 @@ private:
     unsigned pollPeriodMs_ = kPollPeriodMs; // the poll timer's period as last armed
     bool pollWatching_ = false;             // the poll is woken early when the source's descriptors turn readable
     std::string currencyText_ = "$";
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true); // for answers that come after the end
 };
 
 } // namespace velmora

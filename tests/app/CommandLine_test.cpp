@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <sstream>
 #include <vector>
@@ -58,6 +61,8 @@ TEST(CommandLine, MistakesAreOneGermanLineEach) {
         {{"--json"}, "--json gilt nur zu --report"},
         {{"--csv", "-", "--json"}, "--json gilt nur zu --report"},
         {{"--report", "--semikolon"}, "--semikolon gilt nur zu --csv"},
+        {{"--status", "--report"}, "--status geht nicht mit --report oder --csv zusammen"},
+        {{"--status", "--monat", "2026-12"}, "--monat und --jahr gelten nur zu --report oder --csv"},
     };
     for (const auto& [arguments, expected] : cases) {
         const Invocation invocation = parse(arguments);
@@ -116,6 +121,104 @@ TEST_F(CommandRun, ReportAsJsonOrAsATableThatNotesDataNotAllCounted) {
     EXPECT_EQ(err.str(), "") << "a month without connections has nothing uncounted";
 }
 
+// With a billing day of its own the report lists billing periods by their
+// first day; with a budget it ends with the current period's forecast.
+class BudgetCommandRun : public CommandRun {
+protected:
+    int runAt(const std::vector<const char*>& arguments, LocalTime now, CommandInputs inputs = {}) {
+        out.str({});
+        err.str({});
+        inputs.logPath = pathOf("zelvar.log");
+        inputs.currency = "€";
+        inputs.profilePath = pathOf("velmora.INI");
+        inputs.now = now;
+        return runCommand(parse(arguments), inputs, out, err);
+    }
+    static LocalTime noon(int year, int month, int day) {
+        return {.year = year, .month = month, .day = day, .hour = 12};
+    }
+    static LocalTime midnight(int year, int month, int day) { return {.year = year, .month = month, .day = day}; }
+};
+
+TEST_F(BudgetCommandRun, ReportGroupsByBillingPeriodAndEndsWithTheForecast) {
+    // Across the year's end: 14.12. is the period of 15.11., 15.12. and 3.1. that of 15.12.
+    writeFileBytes(pathOf("zelvar.log"),
+                   record(at(2026, 12, 14, 23, 50, 0), at(2026, 12, 15, 0, 10, 0), "1.00", "1.00") +
+                       record(at(2026, 12, 15, 10, 0, 0), at(2026, 12, 15, 10, 10, 0), "2.00", "3.00") +
+                       record(at(2027, 1, 3, 10, 0, 0), at(2027, 1, 3, 10, 10, 0), "4.00", "7.00"));
+    writeFileBytes(pathOf("velmora.INI"), "[Budget]\nMonat=10.00\nStichtag=15\n");
+    // 6.00 spent in 20 of the period's 31 days (15.12. to 14.1.): 9.30 by its end.
+    ASSERT_EQ(runAt({"--report"}, midnight(2027, 1, 4)), kExitOk);
+    EXPECT_EQ(out.str(), "Zeitraum   Verbindungen   Onlinezeit       Kosten          Daten\n"
+                         "2026-11-15            1      0:20:00         1.00 €            -\n"
+                         "2026-12-15            2      0:20:00         6.00 €            -\n"
+                         "Summe                 3      0:40:00         7.00 €            -\n"
+                         "Prognose                                     9.30 €   Budget 10.00 € (2026-12-15)\n");
+
+    // A filter takes the periods that begin in it; the forecast only where the current one is among them.
+    ASSERT_EQ(runAt({"--report", "--monat", "2026-11"}, midnight(2027, 1, 4)), kExitOk);
+    EXPECT_NE(out.str().find("2026-11-15            1"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("2026-12-15"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("Prognose"), std::string::npos) << out.str();
+
+    ASSERT_EQ(runAt({"--report", "--json", "--jahr", "2026"}, midnight(2027, 1, 4)), kExitOk);
+    const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(out.str())).object();
+    const QJsonArray periods = report["periods"].toArray();
+    ASSERT_EQ(periods.size(), 2);
+    EXPECT_EQ(periods[0].toObject()["key"].toString(), "2026-11-15");
+    EXPECT_EQ(periods[1].toObject()["cost"].toDouble(), 6.0);
+    EXPECT_EQ(report["sum"].toObject()["cost"].toDouble(), 7.0);
+    EXPECT_EQ(report["forecast"].toObject()["cost"].toDouble(), 9.3);
+    EXPECT_EQ(report["forecast"].toObject()["budget"].toDouble(), 10.0);
+}
+
+TEST_F(BudgetCommandRun, TheForecastWaitsForTheSecondDayAndNothingChosenIsTheReportAsItWas) {
+    const std::string log = record(at(2026, 12, 1, 10, 0, 0), at(2026, 12, 1, 10, 10, 0), "2.00", "2.00");
+    writeFileBytes(pathOf("zelvar.log"), log);
+    writeFileBytes(pathOf("velmora.INI"), "[Budget]\nMonat=50\n");
+    ASSERT_EQ(runAt({"--report"}, noon(2026, 12, 1)), kExitOk);
+    EXPECT_NE(out.str().find("\n2026-12 "), std::string::npos) << "the 1st as billing day: calendar months";
+    EXPECT_TRUE(out.str().ends_with("Prognose                                       - €   Budget 50.00 € (2026-12)\n"))
+        << out.str();
+
+    writeFileBytes(pathOf("velmora.INI"), "[Budget]\nMonat=0\nStichtag=29\n"); // read as nothing chosen
+    ASSERT_EQ(runAt({"--report"}, noon(2026, 12, 1)), kExitOk);
+    EXPECT_EQ(out.str(), monthlyReport(historyOf(log), Period{}, "€"));
+}
+
+TEST_F(BudgetCommandRun, StatusAsksTheMeterAndWithoutItReadsTheFiles) {
+    writeFileBytes(pathOf("zelvar.log"),
+                   record(at(2026, 12, 15, 10, 0, 0), at(2026, 12, 15, 10, 10, 0), "8.00", "8.00"));
+    writeFileBytes(pathOf("velmora.INI"), "[Budget]\nMonat=10.00\nStichtag=15\n");
+    ASSERT_EQ(runAt({"--status"}, noon(2026, 12, 16)), kExitOk);
+    EXPECT_EQ(out.str(), "Nicht verbunden; Monat 8.00 € von 10.00 € (80 %); Prognose 165.33 € über dem Budget\n");
+    ASSERT_EQ(runAt({"--status", "--json"}, noon(2026, 12, 16)), kExitOk);
+    const QJsonObject fromFiles = QJsonDocument::fromJson(QByteArray::fromStdString(out.str())).object();
+    EXPECT_EQ(fromFiles["class"].toString(), "warning");
+    EXPECT_EQ(fromFiles["percentage"].toInt(), 80);
+
+    // A meter that answers: its figures, not the files'.
+    const std::string live =
+        R"({"connected":true,"cost":0.36,"seconds":754,"month":8.36,"forecast":null,)"
+        R"("budget":10.00,"percentage":83,"text":"Verbunden 0:12:34","tooltip":"t","class":"warning"})";
+    std::vector<std::string> asked;
+    CommandInputs meter;
+    meter.askMeter = [&](std::string_view request) -> std::optional<std::string> {
+        asked.emplace_back(request);
+        return live;
+    };
+    ASSERT_EQ(runAt({"--status"}, noon(2026, 12, 16), meter), kExitOk);
+    EXPECT_EQ(out.str(), "Verbunden 0:12:34\n");
+    EXPECT_EQ(asked, std::vector<std::string>{std::string(kStatusRequest)});
+    ASSERT_EQ(runAt({"--status", "--json"}, noon(2026, 12, 16), meter), kExitOk);
+    EXPECT_EQ(out.str(), live + "\n") << "passed on as the meter wrote it";
+
+    // An answer that is not the status (an older meter, a damaged line): the files.
+    meter.askMeter = [](std::string_view) -> std::optional<std::string> { return "hallo"; };
+    ASSERT_EQ(runAt({"--status"}, noon(2026, 12, 16), meter), kExitOk);
+    EXPECT_TRUE(out.str().starts_with("Nicht verbunden; Monat 8.00 €")) << out.str();
+}
+
 TEST_F(CommandRun, FilesThatCannotBeReadOrWrittenEndWithStatusOne) {
     EXPECT_EQ(run({"--report"}), kExitOk) << "no log yet is an empty history";
     EXPECT_NE(out.str().find("Summe                0"), std::string::npos);
@@ -132,8 +235,8 @@ TEST_F(CommandRun, FilesThatCannotBeReadOrWrittenEndWithStatusOne) {
 TEST(CommandLine, HelpAndVersion) {
     std::ostringstream out, err;
     EXPECT_EQ(runCommand(parse({"--help"}), {}, out, err), kExitOk);
-    for (const char* option :
-         {"--help", "--version", "--report", "--csv DATEI", "--monat JJJJ-MM", "--jahr JJJJ", "--json", "--semikolon"})
+    for (const char* option : {"--help", "--version", "--report", "--csv DATEI", "--status", "--monat JJJJ-MM",
+                               "--jahr JJJJ", "--json", "--semikolon"})
         EXPECT_NE(out.str().find(option), std::string::npos) << option;
     EXPECT_TRUE(out.str().starts_with("Aufruf: velmora [Optionen]\n"));
     out.str({});

@@ -10,6 +10,8 @@
 #      SIGTERM. The log holds exactly that one connection, the profile its total.
 #   2. velmora starts again while ppp7 is up and gets SIGTERM while connected:
 #      the running connection is logged on the way out, on top of the total.
+#      Meanwhile `velmora --status --json` has the meter's live figures, and
+#      after it the files' (nothing connected).
 #
 # Usage: dialup_link_e2e.sh <velmora executable> <fake pppd executable>
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, or no namespaces or TUN).
@@ -25,6 +27,15 @@ check_record() {
     read_record "$1"
     ((end - start >= $2 && end - start <= $3)) || fail "record $1 lasted $((end - start)) s, expected $2..$3"
     at_least "$cost" 0.12 || fail "record $1 cost $cost, less than one unit"
+}
+
+# `velmora --status --json` says "connected":$1; while connected, with seconds online.
+check_status() {
+    local answer
+    answer=$(XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$work/runtime" "$velmora" --status --json) ||
+        fail "velmora --status --json failed: $answer"
+    [[ $answer == "{\"connected\":$1,"* ]] || fail "--status while connected=$1: $answer"
+    [[ $1 == false || $answer =~ \"seconds\":[1-9] ]] || fail "--status has no time online: $answer"
 }
 
 # ---- inside: the two runs -----------------------------------------------------------------------------
@@ -49,7 +60,9 @@ inside() {
     link_up
     start_velmora
     sleep 3
+    check_status true
     end_velmora
+    check_status false
     check_record_count 2
     check_record 2 1 5
     [[ $total == "$(sum "$first_total" "$cost")" ]] ||

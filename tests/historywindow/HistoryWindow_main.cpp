@@ -253,6 +253,46 @@ TEST_F(HistoryWindowTest, FollowsTheLogWhileOpenThroughItsReplacementAndDeletion
     EXPECT_EQ(years->count(), 2);
 }
 
+TEST_F(HistoryWindowTest, TheBillingPeriodsLinesFollowTheLogAndNoneHideTheirPlace) {
+    writeLog();
+    HistoryWindowSetup setup{logPath(), "€", 2026, {}, pathOf("heim")};
+    setup.budgetLines = [](const History& history) -> std::vector<std::string> {
+        if (history.rows().size() > 6) return {};
+        return {"Verbindungen: " + std::to_string(history.rows().size()), "Prognose"};
+    };
+    HistoryWindow window(setup);
+    window.show();
+    auto* budget = part<QLabel>(window, "budget");
+    EXPECT_TRUE(budget->isVisible());
+    EXPECT_EQ(budget->text(), "Verbindungen: 6\nPrognose");
+
+    ASSERT_TRUE(ConnectionLog(logPath()).write({at(2027, 1, 2, 9, 0, 0), at(2027, 1, 2, 9, 30, 0), "0.12", "21.99"}));
+    ASSERT_TRUE(eventually([&] { return window.history().rows().size() == 7; }));
+    EXPECT_FALSE(budget->isVisible()) << budget->text().toStdString();
+
+    auto plain = open();
+    EXPECT_FALSE(part<QLabel>(*plain, "budget")->isVisible()) << "no budget chosen: no line";
+}
+
+TEST_F(HistoryWindowTest, ABudgetChosenWhileTheWindowIsOpenShowsAtOnce) {
+    writeLog();
+    const std::string settings = pathOf("velmora.INI");
+    HistoryWindowSetup setup{logPath(), "€", 2026, {}, pathOf("heim")};
+    setup.settingsPath = settings;
+    setup.budgetLines = [&settings](const History&) -> std::vector<std::string> {
+        const std::string text = readFileBytes(settings);
+        if (text.empty()) return {};
+        return {text};
+    };
+    HistoryWindow window(setup);
+    window.show();
+    auto* budget = part<QLabel>(window, "budget");
+    EXPECT_FALSE(budget->isVisible());
+    writeFileBytes(settings, "Monat=50");
+    ASSERT_TRUE(eventually([&] { return budget->isVisible() && budget->text() == "Monat=50"; }))
+        << budget->text().toStdString();
+}
+
 TEST_F(HistoryWindowTest, KeyboardAndTheDesktopsPalette) {
     writeLog();
     auto window = open();

@@ -91,6 +91,7 @@ public:
     std::string told;               // every notice as "title|text" lines
     std::vector<MeterEvents> polls; // what each poll answered
     int beeps = 0;
+    std::vector<int> budgetAlerts; // the shares of the budget the meter said were reached
 
 private:
     void poll() {
@@ -106,6 +107,7 @@ private:
     }
     void take(const MeterEvents& events) {
         if (events.beep) ++beeps;
+        if (events.budget) budgetAlerts.push_back(events.budget->percent);
         if (!events.unitTimerMs) return;
         unitPeriodMs_ = static_cast<std::uint64_t>(*events.unitTimerMs);
         nextUnitMs_ = clock.tickMs() + unitPeriodMs_;

@@ -27,6 +27,29 @@ public:
     int opened = 0;
 };
 
+// Counts the times the tray menu opened the settings window; `saved` is what
+// the window would call after writing the settings.
+class CountingSettingsEditor : public SettingsEditor {
+public:
+    void open(std::function<void()> onSaved) override {
+        ++opened;
+        saved = std::move(onSaved);
+    }
+    int opened = 0;
+    std::function<void()> saved;
+};
+
+// The desktop's notifications: kept, or (without the service) handed back.
+class RecordingNotifier : public DesktopNotifier {
+public:
+    void notify(const std::string& summary, const std::string& body, std::function<void()> unavailable) override {
+        if (!available) return unavailable();
+        shown.push_back(summary + "\n" + body);
+    }
+    bool available = true;
+    std::vector<std::string> shown;
+};
+
 // Epoch milliseconds of a local time in the pinned zone (Europe/Berlin).
 inline std::int64_t localEpochMs(int year, int month, int day, int hour, int minute, int second) {
     return epochSecondsAt(year, month, day, hour, minute, second) * 1000;
@@ -50,7 +73,7 @@ public:
         , profile(dir.filePath("velmora.INI").toStdString())
         , log(dir.filePath("zelvar.log").toStdString())
         , autostart(dir.filePath("config/autostart/velmora.desktop").toStdString(), "/usr/bin/velmora")
-        , env{host, clock, links ? *links : source, facts, profile, log, &history, &autostart}
+        , env{host, clock, links ? *links : source, facts, profile, log, &history, &autostart, "", &settings, &notifier}
         , app(env) {}
 
     // Runs the program; the steps run in order inside its modal runs.
@@ -79,6 +102,8 @@ public:
     ConnectionLog log;
     CountingHistoryViewer history;
     AutostartEntry autostart;
+    CountingSettingsEditor settings;
+    RecordingNotifier notifier;
     MonitorEnvironment env;
     MonitorApp app;
 };

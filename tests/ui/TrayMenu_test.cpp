@@ -1,5 +1,5 @@
-// The notification-area icon's menu: bring the window back, open the history,
-// start at login, end the program.
+// The notification-area icon's menu: bring the window back, open the history
+// and the settings, start at login, end the program.
 #include <QDir>
 #include <QFile>
 
@@ -11,7 +11,7 @@ namespace {
 using namespace velmora::ids;
 
 // The entries in the order the menu shows them.
-enum { Show = 0, History = 1, Autostart = 2, Quit = 3 };
+enum { Show = 0, History = 1, Settings = 2, Autostart = 3, Quit = 4 };
 
 std::vector<std::string> texts(const std::vector<TrayMenuItem>& items) {
     std::vector<std::string> result;
@@ -19,12 +19,12 @@ std::vector<std::string> texts(const std::vector<TrayMenuItem>& items) {
     return result;
 }
 
-TEST(TrayMenu, OffersFourEntriesAndItsCheckMarkIsTheEntryOnDisk) {
+TEST(TrayMenu, OffersFiveEntriesAndItsCheckMarkIsTheEntryOnDisk) {
     Engine e;
     e.run({[&] {
         std::vector<TrayMenuItem> menu = e.host.openTrayMenu(TrayIconId);
-        ASSERT_EQ(texts(menu),
-                  (std::vector<std::string>{"Anzeigen", "Verlauf...", "Beim Anmelden starten", "Beenden"}));
+        ASSERT_EQ(texts(menu), (std::vector<std::string>{"Anzeigen", "Verlauf...", "Einstellungen...",
+                                                         "Beim Anmelden starten", "Beenden"}));
         EXPECT_TRUE(menu[Autostart].checkable);
         EXPECT_FALSE(menu[Autostart].checked);
         EXPECT_TRUE(menu[Quit].enabled);
@@ -86,6 +86,24 @@ TEST(TrayMenu, AnzeigenBringsTheWindowBackAsTheLeftClickDoesAndVerlaufOpensTheHi
         EXPECT_TRUE(e.dialog().hiddenInTray()) << "the history opens apart from the main window";
         e.host.trayMouse(TrayIconId, MouseRightDown); // the right button itself still does nothing else
         EXPECT_TRUE(e.dialog().hiddenInTray());
+        e.host.pressEscape(e.main());
+    }});
+}
+
+TEST(TrayMenu, EinstellungenOpensTheSettingsWindowWhoseSavingTheMeterTakesAtOnce) {
+    Engine e;
+    e.source.up("T-Online");
+    e.run({[&] {
+        e.seconds(2); // the first unit: 0.12
+        e.host.chooseTrayMenuItem(TrayIconId, e.host.openTrayMenu(TrayIconId)[Settings].id);
+        EXPECT_EQ(e.settings.opened, 1);
+        ASSERT_TRUE(e.profile.writeStrings("Budget", {{"Monat", "0.10"}})); // as the window writes it
+        e.seconds(1);
+        EXPECT_TRUE(e.notifier.shown.empty()) << "a hand edit would take a few seconds";
+        e.settings.saved();
+        e.seconds(1);
+        ASSERT_EQ(e.notifier.shown.size(), 1u);
+        EXPECT_EQ(e.notifier.shown[0].rfind("Monatsbudget überschritten\n", 0), 0u);
         e.host.pressEscape(e.main());
     }});
 }
