@@ -156,7 +156,7 @@ const std::vector<Damage>& damages() {
              fs::remove(j);
              JournalFile newer(j);
              (void)newer.claim();
-             (void)newer.write(R"({"format":2,"open":{"cost":"0.36"}})");
+             (void)newer.write(R"({"format":9,"open":{"cost":"0.36"}})");
              (void)::chown(j.c_str(), kOtherUid, kOtherUid);
          },
          nullptr, 0},

@@ -123,11 +123,9 @@ WriteResult failedWith(int error) { return WriteResult::failed(atomic_file::reas
 // Why a file cannot be read, in the user's words (reasonFor speaks of writing).
 std::string readReason(int error) {
     switch (error) {
-    case EACCES:
-    case EPERM: return "keine Leseberechtigung";
     case ELOOP: return "sie ist ein symbolischer Verweis, keine Datei";
     case ENXIO: return "sie ist keine gewöhnliche Datei";
-    default: return atomic_file::reasonFor(error);
+    default: return atomic_file::reasonForRead(error);
     }
 }
 

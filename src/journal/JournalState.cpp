@@ -12,7 +12,11 @@
 namespace velmora {
 namespace {
 
+// Format 2 only where the total was unread: a version that knows only 1 sets
+// such a journal aside instead of storing its partial totals as the whole.
 constexpr int kFormat = 1;
+constexpr int kUnreadTotalFormat = 2;
+constexpr int kNewestFormat = kUnreadTotalFormat;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
@@ -60,7 +64,9 @@ QJsonObject openObject(const OpenConnection& c) {
                   {"checkpoint", timeArray(c.checkpoint)},
                   {"checkpointBoot", static_cast<double>(c.checkpointBootSeconds)},
                   {"cost", qs(c.cost.exactText())},
-                  {"total", qs(c.total.exactText())}};
+                  {"total", qs(c.total.exactText())},
+                  {"startEpoch", static_cast<double>(c.startEpochSeconds)},
+                  {"checkpointEpoch", static_cast<double>(c.checkpointEpochSeconds)}};
     putBytes(o, c.bytesReceived, c.bytesSent);
     return o;
 }
@@ -78,6 +84,13 @@ std::uint64_t bootSecondsOf(const QJsonValue& value) {
     return seconds >= 0 && seconds < 18446744073709551616.0 ? static_cast<std::uint64_t>(seconds) : 0;
 }
 
+// Seconds since 1970 as stored; 0 (not stored) for what no writer stores
+// (beyond the years a local time can show, no number).
+std::int64_t storedEpochSecondsOf(const QJsonValue& value) {
+    const double seconds = value.toDouble();
+    return seconds > -1e11 && seconds < 1e11 ? static_cast<std::int64_t>(seconds) : 0;
+}
+
 std::optional<OpenConnection> openOf(const QJsonObject& o) {
     std::optional<LocalTime> start = timeOf(o["start"]);
     std::optional<LocalTime> checkpoint = timeOf(o["checkpoint"]);
@@ -91,8 +104,29 @@ std::optional<OpenConnection> openOf(const QJsonObject& o) {
                           bootSecondsOf(o["checkpointBoot"]),
                           *cost,
                           *total,
+                          storedEpochSecondsOf(o["startEpoch"]),
+                          storedEpochSecondsOf(o["checkpointEpoch"]),
                           bytesOf(o["received"]),
                           bytesOf(o["sent"])};
+}
+
+std::int64_t epochSecondsOf(const LocalTime& t) {
+    return epochSecondsAt(t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+// The record's start: the wall clock's, unless it was set during the
+// connection; journals of earlier versions hold only the local times.
+LocalTime recordStartOf(const OpenConnection& open) {
+    constexpr std::uint64_t kLongestSpan = 10'000'000'000; // centuries: no connection lasts that long
+    if (open.startBootSeconds == 0 || open.checkpointBootSeconds < open.startBootSeconds ||
+        open.checkpointBootSeconds - open.startBootSeconds > kLongestSpan)
+        return open.start;
+    const std::int64_t start = open.startEpochSeconds ? open.startEpochSeconds : epochSecondsOf(open.start);
+    const std::int64_t end =
+        open.checkpointEpochSeconds ? open.checkpointEpochSeconds : epochSecondsOf(open.checkpoint);
+    const std::int64_t real =
+        wallStartOfSpan(start, end, static_cast<std::int64_t>(open.checkpointBootSeconds - open.startBootSeconds));
+    return real == start ? open.start : localTimeOf(real);
 }
 
 QJsonObject recordObject(const LogRecord& r) {
@@ -119,7 +153,8 @@ std::optional<LogRecord> recordOf(const QJsonObject& o) {
 } // namespace
 
 std::string journalText(const JournalState& state) {
-    QJsonObject root{{"format", kFormat}};
+    QJsonObject root{{"format", state.totalUnread ? kUnreadTotalFormat : kFormat}};
+    if (state.totalUnread) root["unreadTotal"] = static_cast<double>(state.unreadRecords);
     if (state.open) root["open"] = openObject(*state.open);
     if (state.logResetPending) root["resetLog"] = true;
     QJsonArray records;
@@ -139,8 +174,14 @@ std::optional<JournalState> parseJournalText(std::string_view text) {
     const QJsonDocument document =
         QJsonDocument::fromJson(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     const QJsonObject root = document.object();
-    if (!document.isObject() || root["format"].toInt() != kFormat) return std::nullopt;
+    const int format = root["format"].toInt();
+    if (!document.isObject() || (format != kFormat && format != kUnreadTotalFormat)) return std::nullopt;
     JournalState state;
+    if (format == kUnreadTotalFormat) {
+        if (!root["unreadTotal"].isDouble() || root["unreadTotal"].toDouble() < 0) return std::nullopt;
+        state.totalUnread = true;
+        state.unreadRecords = static_cast<std::size_t>(root["unreadTotal"].toDouble());
+    }
     if (root.contains("open")) {
         state.open = openOf(root["open"].toObject());
         if (!state.open) return std::nullopt;
@@ -161,6 +202,7 @@ std::optional<JournalState> parseJournalText(std::string_view text) {
         if (!value.isString()) return std::nullopt;
         state.settledAside.push_back(value.toString().toStdString());
     }
+    if (state.unreadRecords > state.pendingRecords.size()) return std::nullopt;
     return state;
 }
 
@@ -168,14 +210,15 @@ bool isNewerJournalText(std::string_view text) {
     const QJsonDocument document =
         QJsonDocument::fromJson(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     const QJsonValue format = document.object()["format"];
-    return document.isObject() && format.isDouble() && format.toDouble() > kFormat;
+    return document.isObject() && format.isDouble() && format.toDouble() > kNewestFormat;
 }
 
 JournalState closedAfterCrash(JournalState state) {
     if (!state.open) return state;
     const OpenConnection& open = *state.open;
-    state.pendingRecords.push_back(
-        {open.start, open.checkpoint, open.cost.text(), open.total.text(), open.bytesReceived, open.bytesSent});
+    state.pendingRecords.push_back({recordStartOf(open), open.checkpoint, open.cost.text(), open.total.text(),
+                                    open.bytesReceived, open.bytesSent});
+    if (state.totalUnread) ++state.unreadRecords;
     bool totalSet = false;
     for (auto& [key, value] : state.pendingSettings) {
         if (key != settings::kTotalKey) continue;
@@ -186,6 +229,26 @@ JournalState closedAfterCrash(JournalState state) {
         state.pendingSettings.insert(state.pendingSettings.begin(),
                                      {std::string(settings::kTotalKey), open.total.text()});
     state.open.reset();
+    return state;
+}
+
+JournalState withStoredTotal(JournalState state, Money stored) {
+    if (!state.totalUnread) return state;
+    const auto counted = [stored](std::string& sinceUnread) {
+        sinceUnread = (stored + setting_text::moneyOf(sinceUnread, Money())).text();
+    };
+    const std::size_t firstUnread = state.pendingRecords.size() - state.unreadRecords;
+    for (std::size_t i = firstUnread; i < state.pendingRecords.size(); ++i) counted(state.pendingRecords[i].grandTotal);
+    if (state.open) state.open->total += stored;
+    SettingsValues kept;
+    for (auto& [key, value] : state.pendingSettings) {
+        if (key != settings::kTotalKey) continue;
+        counted(value);
+        kept.emplace_back(key, value);
+    }
+    state.pendingSettings = std::move(kept);
+    state.totalUnread = false;
+    state.unreadRecords = 0;
     return state;
 }
 

@@ -23,6 +23,10 @@ struct OpenConnection {
     std::uint64_t checkpointBootSeconds = 0;
     Money cost;  // the connection's charges so far
     Money total; // the grand total, this connection included
+    // The wall clock at the start and the checkpoint in seconds since 1970;
+    // 0 where a journal of an earlier version did not hold them.
+    std::int64_t startEpochSeconds = 0;
+    std::int64_t checkpointEpochSeconds = 0;
     // What the link carried from the start to the checkpoint; nullopt: unknown.
     std::optional<std::uint64_t> bytesReceived = std::nullopt;
     std::optional<std::uint64_t> bytesSent = std::nullopt;
@@ -44,6 +48,13 @@ struct JournalState {
     // Journals set aside earlier whose money this state holds now (their file
     // names); each is deleted once this state is safely in the journal.
     std::vector<std::string> settledAside = {};
+    // "Kosten" could not be read when this state began (the settings file was
+    // there, but not readable): the pending "Kosten", the open connection's
+    // total and the totals of the last `unreadRecords` pending records count
+    // only what was charged since. None of them may reach a file before
+    // withStoredTotal() has put the stored total under them.
+    bool totalUnread = false;
+    std::size_t unreadRecords = 0;
     bool empty() const {
         return !open && !logResetPending && pendingRecords.empty() && pendingSettings.empty() && settledAside.empty();
     }
@@ -58,8 +69,16 @@ std::optional<JournalState> parseJournalText(std::string_view text);
 bool isNewerJournalText(std::string_view text);
 
 // The state a writer left when it ended without closing its connection: the
-// connection becomes a log record ending at its last checkpoint, and its grand
-// total the "Kosten" to store. Applying it twice changes nothing more.
+// connection becomes a log record ending at its last checkpoint (starting the
+// time online on the boot clock before it, should the wall clock have been set
+// meanwhile), and its grand total the "Kosten" to store. Applying it twice
+// changes nothing more.
 JournalState closedAfterCrash(JournalState state);
+
+// The state once "Kosten" could be read (`stored`): every total that counted
+// only from the unread one counts from it, and the settings saved meanwhile
+// keep only "Kosten" (the others were not read either). A state whose total
+// was read comes back as it is.
+JournalState withStoredTotal(JournalState state, Money stored);
 
 } // namespace velmora

@@ -110,6 +110,7 @@ void RecordKeeper::start() {
         return;
     }
     openJournal();
+    checkStoredTotal();
     settleSetAside();
     if (holdsBack()) writePending();
 }
@@ -117,6 +118,39 @@ void RecordKeeper::start() {
 void RecordKeeper::standAside() {
     standingAside_ = true;
     journal_.release();
+    state_.totalUnread = profile_.readError() != 0; // only for the window to show it
+}
+
+// "Kosten" is known when the journal holds it (newer than the file) or the
+// file reads (a missing one holds 0); else it is not guessed.
+void RecordKeeper::checkStoredTotal() {
+    if (state_.totalUnread && bookUnreadTotal()) return;
+    if (!state_.totalUnread && pendingSetting(settings::kTotalKey)) return;
+    const int error = profile_.readError();
+    if (error == 0) return;
+    state_.totalUnread = true;
+    notify_("Gesamtkosten nicht lesbar",
+            profile_.path() + ": die Datei kann nicht gelesen werden: " + atomic_file::reasonForRead(error) +
+                ". Velmora misst weiter, zeigt die Gesamtkosten aber erst, wenn die Datei lesbar ist, und hält "
+                "bis dahin die Aufzeichnungen zurück; die Kosten kommen dann zu den gespeicherten dazu.");
+}
+
+std::optional<Money> RecordKeeper::bookUnreadTotal() {
+    if (standingAside_ || !state_.totalUnread || profile_.readError() != 0) return std::nullopt;
+    const std::string storedText = profile_.readString(settings::kStandard.name, settings::kTotalKey, "0");
+    if (profile_.readError() != 0) return std::nullopt; // unreadable again between the two looks
+    const Money stored = setting_text::moneyOf(storedText, Money());
+    const std::string since = state_.open ? state_.open->total.text()
+                                          : settingOf(state_.pendingSettings, settings::kTotalKey).value_or("0.00");
+    state_ = withStoredTotal(std::move(state_), stored);
+    state_.bookedTotal = storedText;
+    changed_ = true;
+    persist();
+    notify_("Gesamtkosten gelesen", profile_.path() +
+                                        ": die Datei ist wieder lesbar; zu den gespeicherten "
+                                        "Gesamtkosten (" +
+                                        stored.text() + ") kommen die seither gemessenen " + since + ".");
+    return stored;
 }
 
 // What a run that ended without closing left is recovered; a journal that
@@ -215,9 +249,14 @@ void RecordKeeper::settleSetAside() {
     }
 }
 
-bool RecordKeeper::settle(const std::string& asidePath, const JournalState& left) {
+bool RecordKeeper::settle(const std::string& asidePath, const JournalState& unsettled) {
     const std::optional<std::string> current = readableTotal();
     if (!current) return false; // the total it adds to is not known now; a later start
+    JournalState left = unsettled;
+    if (left.totalUnread) { // it could not read "Kosten" either: all it charged is on top of today's
+        left = withStoredTotal(std::move(left), setting_text::moneyOf(*current, Money()));
+        left.bookedTotal = current;
+    }
     const JournalState before = state_;
     const JournalState closed = closedAfterCrash(left);
     const std::int64_t added = unbookedCents(left);
@@ -253,11 +292,12 @@ void RecordKeeper::removeSettled() {
     state_.settledAside = std::move(kept);
 }
 
-// "Kosten" as it stands: held back, or in the settings file; nullopt when the
-// file is there but cannot be read.
+// "Kosten" as it stands: held back, or in the settings file; nullopt when it
+// is not known (the file is there but cannot be read).
 std::optional<std::string> RecordKeeper::readableTotal() const {
+    if (state_.totalUnread) return std::nullopt;
     if (std::optional<std::string> pending = pendingSetting(settings::kTotalKey)) return pending;
-    if (!profile_file::readAll(profile_.path())) return std::nullopt;
+    if (profile_.readError() != 0) return std::nullopt;
     return profile_.readString(settings::kStandard.name, settings::kTotalKey, "0");
 }
 
@@ -273,6 +313,7 @@ void RecordKeeper::connectionEnded(const LogRecord& record, SettingsValues setti
     if (standingAside_) return;
     state_.open.reset();
     state_.pendingRecords.push_back(record);
+    if (state_.totalUnread) ++state_.unreadRecords;
     state_.pendingSettings = std::move(settings);
     persist();
     writePending();
@@ -288,6 +329,8 @@ void RecordKeeper::saveSettings(SettingsValues settings) {
 void RecordKeeper::resetLog(SettingsValues settings, std::optional<OpenConnection> open) {
     if (standingAside_) return;
     state_.pendingRecords.clear();
+    state_.totalUnread = false; // 0 is known
+    state_.unreadRecords = 0;
     state_.logResetPending = true;
     state_.pendingSettings = std::move(settings);
     state_.open = std::move(open);
@@ -303,7 +346,7 @@ void RecordKeeper::retry() {
 bool RecordKeeper::holdsBack() const {
     if (standingAside_) return false;
     return changed_ || journalBehind_ || state_.logResetPending || !state_.pendingRecords.empty() ||
-           !state_.pendingSettings.empty();
+           !state_.pendingSettings.empty() || state_.totalUnread;
 }
 
 void RecordKeeper::finish() {
@@ -337,7 +380,8 @@ void RecordKeeper::writePending() {
         changed_ = true;
         step();
     }
-    while (!state_.pendingRecords.empty()) {
+    // Records whose running total is not known yet wait, and so does "Kosten".
+    while (state_.pendingRecords.size() > state_.unreadRecords) {
         const WriteResult written = log_.write(state_.pendingRecords.front());
         report(logEpisode_, written, state_.pendingRecords.size() == 1);
         if (!written) break;
@@ -345,7 +389,7 @@ void RecordKeeper::writePending() {
         changed_ = true;
         step();
     }
-    if (!state_.pendingSettings.empty()) {
+    if (!state_.pendingSettings.empty() && !state_.totalUnread) {
         const WriteResult written = profile_.writeStrings(settings::kStandard.name, state_.pendingSettings);
         report(profileEpisode_, written, true);
         if (written) {
@@ -399,7 +443,9 @@ std::string RecordKeeper::unsavedText() const {
                         state_.open->cost.text() + ")");
     }
     if (std::optional<std::string> total = settingOf(state_.pendingSettings, settings::kTotalKey)) {
-        items.push_back("die Gesamtkosten " + *total);
+        items.push_back(state_.totalUnread
+                            ? "die Kosten von " + *total + ", die zu den nicht lesbaren Gesamtkosten kommen"
+                            : "die Gesamtkosten " + *total);
     } else if (!state_.pendingSettings.empty()) {
         items.push_back("die Einstellungen");
     }

@@ -17,6 +17,12 @@
 // unreadable and newer ones again and, once one reads, adds its money to the
 // files: its records as they were, and to "Kosten" what the settings did not
 // hold yet.
+//
+// A settings file that is there but cannot be read leaves "Kosten" unknown:
+// nothing is written from a total that was not read. The run meters on from 0,
+// its records wait (with their cost) and its settings are not written, until
+// bookUnreadTotal() finds the file readable and puts the stored total under
+// everything; the journal carries that state across a crash.
 
 #include <functional>
 #include <optional>
@@ -61,8 +67,14 @@ public:
     void resetLog(SettingsValues settings, std::optional<OpenConnection> open);
     // Tries again whatever is pending.
     void retry();
-    // Something is waiting for retry().
+    // Something is waiting for retry(), or "Kosten" for being read.
     bool holdsBack() const;
+    // "Kosten" could not be read: the totals handed in count from 0 until
+    // bookUnreadTotal() succeeds.
+    bool totalUnread() const { return state_.totalUnread; }
+    // Once the settings file reads: the stored "Kosten", which is now under
+    // every total held; nullopt while it cannot be read (or was read all along).
+    std::optional<Money> bookUnreadTotal();
     // The last try at the end of the run. The journal stays, emptied when
     // everything is written. What could be saved neither in its file nor in
     // the journal is said on stderr and kept for unsavedAtEnd().
@@ -89,6 +101,7 @@ private:
     };
 
     void openJournal();
+    void checkStoredTotal();
     void setAside(const JournalReading& reading);
     void settleSetAside();
     bool settle(const std::string& asidePath, const JournalState& left);

@@ -11,12 +11,24 @@ namespace {
 
 // A crash loses at most this much time online (no charge: every unit is checkpointed).
 constexpr std::uint64_t kCheckpointIntervalMs = 60'000;
+// A unit timer this late has been held up (the process stopped, swapped out,
+// starved): more than a poll, so that a poll never takes a unit whose timer is
+// merely due at the same moment.
+constexpr std::uint64_t kUnitTimerHeldUpMs = 1500;
+// A unit timer this far off the unit clock is put back in step with it; a
+// timer of the window system is a few milliseconds late at most when all is well.
+constexpr std::uint64_t kUnitTimerInStepMs = 250;
 
 int inRangeOrNone(int index, int count) { return index >= 0 && index < count ? index : -1; }
 
 } // namespace
 
-Moment momentOf(const Clock& clock) { return {clock.tickMs(), clock.localTime()}; }
+// The wall clock read once: its local time and its count agree to the millisecond.
+Moment momentOf(const Clock& clock) {
+    const std::int64_t epochMs = clock.epochMs();
+    const std::int64_t seconds = epochMs / 1000 - (epochMs % 1000 < 0 ? 1 : 0);
+    return {clock.tickMs(), localTimeOf(seconds, static_cast<int>(epochMs - seconds * 1000)), epochMs};
+}
 
 Meter::Meter(ConnectionLog& log, SettingsProfile& profile, RecordKeeper::Notify notify)
     : notify_(std::move(notify))
@@ -46,12 +58,33 @@ void Meter::loadSettings() {
     state_.warningIndex = inRangeOrNone(stored.warningIndex, kWarningCount);
     state_.tariffZone = inRangeOrNone(stored.tariffZone, kTariffCount);
     state_.total = stored.grandTotal;
+    state_.totalKnown = !keeper_.totalUnread();
     state_.unitLengthMs = 0;
+    if (profile_.readError() != 0) unreadChoices_ = {state_.tariffZone, state_.warningIndex};
+}
+
+// While the settings file could not be read, the total counted only what was
+// charged since and the lists showed the defaults. Once it reads, the stored
+// total goes under the charges and the stored choices come back, unless the
+// user has chosen otherwise meanwhile (a tariff that comes back during a
+// connection applies from then on, as the Cost-Editor's changes do); then they
+// are saved as they now stand.
+void Meter::catchUpWithStoredSettings() {
+    if (const std::optional<Money> stored = keeper_.bookUnreadTotal()) state_.total += *stored;
+    state_.totalKnown = !keeper_.totalUnread();
+    if (!unreadChoices_ || profile_.readError() != 0) return;
+    const StandardSettings stored = readSection(profile_, settings::kStandard);
+    if (state_.tariffZone == unreadChoices_->first) state_.tariffZone = inRangeOrNone(stored.tariffZone, kTariffCount);
+    if (state_.warningIndex == unreadChoices_->second)
+        state_.warningIndex = inRangeOrNone(stored.warningIndex, kWarningCount);
+    unreadChoices_.reset();
+    keeper_.saveSettings(settingsToSave());
 }
 
 MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
     now_ = now;
     events_ = {};
+    catchUpWithStoredSettings();
     pollLinks(links);
     watchBudget();
     return events_;
@@ -59,6 +92,7 @@ MeterEvents Meter::tick(const Moment& now, const LinkSighting& links) {
 
 void Meter::pollLinks(const LinkSighting& links) {
     keeper_.retry();
+    chargeUnitsOverdue();
     state_.listed = links.listed;
     followCounters(links); // before a connection that ends here is logged
     if (links.listed > 0 && links.established) {
@@ -87,7 +121,12 @@ void Meter::pollLinks(const LinkSighting& links) {
 MeterEvents Meter::unitElapsed(const Moment& now) {
     now_ = now;
     events_ = {};
-    if (state_.connected && state_.unitLengthMs != 0) chargeUnit();
+    if (state_.connected && state_.unitLengthMs != 0) {
+        chargeUnitsBegun();
+        armUnitTimer(untilNextUnitMs());
+    } else {
+        armUnitTimer(unitTimerLengthMs_); // one armed for the rest of a unit runs at the unit length again
+    }
     watchBudget();
     return events_;
 }
@@ -110,7 +149,9 @@ void Meter::chooseWarning(int index) { state_.warningIndex = inRangeOrNone(index
 // deleted, nor a record held back from the log.
 void Meter::resetLog(const Moment& now) {
     now_ = now;
+    catchUpWithStoredSettings();
     state_.total = Money();
+    state_.totalKnown = true;
     std::optional<OpenConnection> open;
     if (state_.connected && state_.opened) open = openConnection();
     keeper_.resetLog(settingsToSave(), open);
@@ -120,10 +161,12 @@ void Meter::resetLog(const Moment& now) {
 
 void Meter::endConnection(const Moment& now) {
     now_ = now;
+    catchUpWithStoredSettings();
     if (state_.connected) writeLogRecord();
 }
 
 void Meter::end() {
+    catchUpWithStoredSettings();
     keeper_.saveSettings(settingsToSave());
     keeper_.finish();
 }
@@ -131,15 +174,15 @@ void Meter::end() {
 MeterTexts Meter::texts() const {
     const MeterState& s = state_;
     if (!s.connected)
-        return {kNoConnection, kNoConnection, kNoConnection,  kNoAddress,
-                kNoConnection, kNoConnection, s.total.text(), kNoConnection};
+        return {kNoConnection, kNoConnection, kNoConnection, kNoAddress,
+                kNoConnection, kNoConnection, totalText(),   kNoConnection};
     return {s.link.entryName,
             s.link.deviceType,
             s.link.deviceName,
             s.link.address.empty() ? kNoAddress : s.link.address,
             formatElapsed(s.elapsedSeconds),
             s.cost.text(),
-            s.total.text(),
+            totalText(),
             s.unitLengthMs == 0 ? kNoConnection : formatUnitLength(s.unitLengthMs)};
 }
 
@@ -175,6 +218,7 @@ void Meter::clearConnection() {
 void Meter::startConnectionClock() {
     state_.startBootMs = now_.bootMs;
     state_.start = now_.wall;
+    state_.startEpochMs = now_.epochMs;
 }
 
 void Meter::chargeUnit() {
@@ -182,6 +226,62 @@ void Meter::chargeUnit() {
     state_.cost += fee;
     state_.total += fee;
     if (state_.connected && state_.opened) checkpoint();
+}
+
+// Units of the unit clock begun by the moment and not charged yet.
+std::uint64_t Meter::unitsBegunBy(std::uint64_t bootMs) const {
+    return bootMs > unitStartMs_ ? (bootMs - unitStartMs_) / static_cast<std::uint64_t>(state_.unitLengthMs) : 0;
+}
+
+// The unit timer ran out: on time that ends one unit, as ever; late (the
+// process stood still, the machine was overloaded) it charges every unit whose
+// start has passed on the boot clock meanwhile, not only one.
+void Meter::chargeUnitsBegun() {
+    std::uint64_t count = unitsBegunBy(now_.bootMs);
+    if (count == 0 && !unitsCaughtUp_) count = 1; // a timer a hair early still ends its unit
+    unitsCaughtUp_ = false;
+    chargeUnitsOfClock(count);
+}
+
+// A poll that finds the unit timer held up first charges every unit begun by
+// now: a connection that ended meanwhile, or changes band now, is charged
+// what had passed until this poll saw it, no more.
+void Meter::chargeUnitsOverdue() {
+    if (!state_.connected || !state_.opened || state_.unitLengthMs == 0) return;
+    if (now_.bootMs < kUnitTimerHeldUpMs || unitsBegunBy(now_.bootMs - kUnitTimerHeldUpMs) == 0) return;
+    unitsCaughtUp_ = true; // the timer, when it fires, owes no unit of its own
+    chargeUnitsOfClock(unitsBegunBy(now_.bootMs));
+}
+
+// The fee is read once and the journal written once: an hour's stall with
+// units of a second must not take 3,600 syncs.
+void Meter::chargeUnitsOfClock(std::uint64_t count) {
+    if (count == 0) return;
+    unitStartMs_ += count * static_cast<std::uint64_t>(state_.unitLengthMs);
+    if (count == 1) return chargeUnit();
+    const Money fee = chargePerUnit(state_.tariffZone, profile_);
+    for (std::uint64_t i = 0; i < count; ++i) {
+        state_.cost += fee;
+        state_.total += fee;
+    }
+    checkpoint();
+}
+
+// After a stall the timer runs behind the unit clock, and a connection that
+// ends would lose the unit begun since: a timer that came late (or that a
+// poll overtook) is armed once for what is left of the unit under way, then
+// for whole units again.
+std::uint64_t Meter::untilNextUnitMs() const {
+    const auto length = static_cast<std::uint64_t>(state_.unitLengthMs);
+    const std::uint64_t next = unitStartMs_ + length;
+    const std::uint64_t left = next > now_.bootMs ? next - now_.bootMs : length;
+    return left + kUnitTimerInStepMs >= length ? length : left;
+}
+
+void Meter::armUnitTimer(std::uint64_t ms) {
+    if (ms == unitTimerArmedMs_) return;
+    unitTimerArmedMs_ = ms;
+    events_.unitTimerMs = static_cast<int>(ms);
 }
 
 // Time online in whole seconds of the boot clock, as the display counts them.
@@ -197,14 +297,22 @@ void Meter::updateChargePeriod() {
 int Meter::switchUnitLength(int unitMs) {
     if (state_.unitLengthMs == 0) { // the first length of the connection: no charge
         state_.unitLengthMs = unitMs;
-        events_.unitTimerMs = unitMs;
+        restartUnitClock();
         return 1;
     }
     if (state_.unitLengthMs == unitMs) return 0;
     state_.unitLengthMs = unitMs;
     chargeUnit();
-    events_.unitTimerMs = unitMs;
+    restartUnitClock();
     return 1;
+}
+
+// The unit clock and its timer start anew now, with the unit length in force.
+void Meter::restartUnitClock() {
+    events_.unitTimerMs = state_.unitLengthMs;
+    unitTimerLengthMs_ = unitTimerArmedMs_ = static_cast<std::uint64_t>(state_.unitLengthMs);
+    unitStartMs_ = now_.bootMs;
+    unitsCaughtUp_ = false;
 }
 
 // The connection's bytes are what the link carried since its first poll:
@@ -238,8 +346,9 @@ void Meter::putCarried(std::optional<std::uint64_t>& received, std::optional<std
 }
 
 OpenConnection Meter::openConnection() const {
-    OpenConnection open{state_.link.entryName, state_.start, state_.startBootMs / 1000, now_.wall, now_.bootMs / 1000,
-                        state_.cost,           state_.total};
+    OpenConnection open{
+        state_.link.entryName, state_.start, state_.startBootMs / 1000,  now_.wall,          now_.bootMs / 1000,
+        state_.cost,           state_.total, state_.startEpochMs / 1000, now_.epochMs / 1000};
     putCarried(open.bytesReceived, open.bytesSent);
     return open;
 }
@@ -255,15 +364,28 @@ void Meter::checkpointIfDue() {
 
 // The record holds the cost and the total as the window shows them, so the
 // log holds what the user saw last; it goes out together with the settings
-// that hold its total.
+// that hold its total. A total that counts from an unread "Kosten" goes as the
+// amount charged since: the record keeper holds the record until it is read.
 void Meter::writeLogRecord() {
     const MeterTexts shown = texts();
-    LogRecord record{state_.start, now_.wall, shown.cost, shown.total};
+    const std::string total = state_.totalKnown ? shown.total : state_.total.text();
+    LogRecord record{recordStart(), now_.wall, shown.cost, total};
     putCarried(record.bytesReceived, record.bytesSent);
     keeper_.connectionEnded(record, settingsToSave());
     if (const auto logged = parseMoneyText(shown.cost))
-        budget_.recordLogged(CalendarDate::of(state_.start), logged->amount);
+        budget_.recordLogged(CalendarDate::of(record.start), logged->amount);
 }
+
+// The record keeps the real end; when the wall clock was set during the
+// connection its start is the end less the time online on the boot clock.
+LocalTime Meter::recordStart() const {
+    const std::int64_t start = state_.startEpochMs / 1000;
+    const auto online = static_cast<std::int64_t>(now_.bootMs / 1000 - state_.startBootMs / 1000);
+    const std::int64_t real = wallStartOfSpan(start, now_.epochMs / 1000, online);
+    return real == start ? state_.start : localTimeOf(real);
+}
+
+std::string Meter::totalText() const { return state_.totalKnown ? state_.total.text() : kUnknownTotal; }
 
 // A save brings an empty tariff choice back to the first entry, as every save
 // always did.

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "budget/BudgetWatch.h"
 #include "journal/RecordKeeper.h"
@@ -25,10 +26,12 @@
 namespace velmora {
 
 // A moment as the meter takes it, once per call: the boot clock, which counts
-// suspend and never jumps, in milliseconds, and the local date and time.
+// suspend and never jumps, in milliseconds, and the local date and time, with
+// the same wall clock's milliseconds since 1970.
 struct Moment {
     std::uint64_t bootMs = 0;
     LocalTime wall;
+    std::int64_t epochMs = 0;
 };
 Moment momentOf(const Clock& clock);
 
@@ -40,10 +43,12 @@ struct MeterState {
     LinkSighting link;                // the established link, while connected
     LocalTime start;                  // the connection's start on the wall clock
     std::uint64_t startBootMs = 0;    // ... and on the boot clock
+    std::int64_t startEpochMs = 0;    // ... and on the wall clock since 1970
     std::uint32_t elapsedSeconds = 0; // time online as of the last poll
     int unitLengthMs = 0;             // the unit length in force; 0: none
     Money cost;                       // the connection's charges
     Money total;                      // every charge since the log was last reset, this connection's included
+    bool totalKnown = true;           // false while "Kosten" cannot be read: `total` holds the charges since
     int tariffZone = City;            // NoTariff: none chosen
     int warningIndex = 0;             // -1: none chosen
     // What the connection has carried as of the last poll; nullopt: unknown.
@@ -109,10 +114,18 @@ private:
     void watchBudget();
     RunningConnection running() const;
     void loadSettings();
+    void catchUpWithStoredSettings();
     void clearConnection();
     void showLink(const LinkSighting& links);
     void startConnectionClock();
     void chargeUnit();
+    std::uint64_t unitsBegunBy(std::uint64_t bootMs) const;
+    void chargeUnitsBegun();
+    void chargeUnitsOverdue();
+    void chargeUnitsOfClock(std::uint64_t count);
+    std::uint64_t untilNextUnitMs() const;
+    void armUnitTimer(std::uint64_t ms);
+    void restartUnitClock();
     void updateChargePeriod();
     int switchUnitLength(int unitMs) override;
     void startCounting(const LinkSighting& links);
@@ -122,6 +135,8 @@ private:
     void checkpointIfDue();
     OpenConnection openConnection() const;
     void writeLogRecord();
+    LocalTime recordStart() const;
+    std::string totalText() const;
     SettingsValues settingsToSave();
 
     RecordKeeper::Notify notify_; // every message of the meter to the user goes here
@@ -133,6 +148,12 @@ private:
     Moment now_; // of the call under way
     MeterEvents events_;
     std::uint64_t lastCheckpointMs_ = 0;
+    std::uint64_t unitStartMs_ = 0;       // boot clock at the start of the unit the unit timer runs for
+    bool unitsCaughtUp_ = false;          // a poll charged what the held-up unit timer was to charge
+    std::uint64_t unitTimerLengthMs_ = 0; // the unit timer's period, the unit length it was armed for
+    std::uint64_t unitTimerArmedMs_ = 0;  // ... and the one it runs with (the rest of a unit, after a stall)
+    // The tariff and warning shown while the settings could not be read, until they can.
+    std::optional<std::pair<int, int>> unreadChoices_;
     std::optional<ByteCounters> countersAtStart_; // the link's counters at the connection's first poll
     std::optional<ByteCounters> countersLast_;    // ... and the highest since
 

@@ -8,6 +8,9 @@ namespace velmora {
 
 inline constexpr const char* kNoConnection = "Keine Verbindung";
 inline constexpr const char* kNoAddress = "0.0.0.0";
+// The grand total while the settings file that holds it cannot be read: no
+// number, so that nobody takes it for a known one.
+inline constexpr const char* kUnknownTotal = "unbekannt";
 
 // "hh:mm:ss", hours at least two digits.
 std::string formatElapsed(std::uint32_t elapsedSeconds);

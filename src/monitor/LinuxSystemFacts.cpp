@@ -150,4 +150,10 @@ LocalTime SystemClock::localTime() const {
     return localTimeOf(ts.tv_sec, static_cast<int>(ts.tv_nsec / 1000000));
 }
 
+std::int64_t SystemClock::epochMs() const {
+    timespec ts{};
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 } // namespace velmora

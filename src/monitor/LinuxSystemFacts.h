@@ -58,6 +58,7 @@ public:
     // the line up still shows as time online.
     std::uint64_t tickMs() const override;
     LocalTime localTime() const override;
+    std::int64_t epochMs() const override;
 };
 
 } // namespace velmora

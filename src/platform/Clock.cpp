@@ -1,8 +1,16 @@
 #include "platform/Clock.h"
 
+#include <cstdlib>
 #include <ctime>
 
 namespace velmora {
+namespace {
+
+// More than a time server's usual slewing or a leap second moves the wall
+// clock during a connection, less than anyone sets a clock by.
+constexpr std::int64_t kWallClockJumpSeconds = 5;
+
+} // namespace
 
 LocalTime localTimeOf(std::int64_t epochSeconds, int milliseconds) {
     std::time_t t = static_cast<std::time_t>(epochSeconds);
@@ -30,6 +38,11 @@ std::int64_t epochSecondsAt(int year, int month, int day, int hour, int minute, 
     fields.tm_sec = second;
     fields.tm_isdst = -1;
     return static_cast<std::int64_t>(std::mktime(&fields));
+}
+
+std::int64_t wallStartOfSpan(std::int64_t startEpochSeconds, std::int64_t endEpochSeconds, std::int64_t bootSeconds) {
+    const std::int64_t drift = (endEpochSeconds - startEpochSeconds) - bootSeconds;
+    return std::llabs(drift) > kWallClockJumpSeconds ? endEpochSeconds - bootSeconds : startEpochSeconds;
 }
 
 LocalTime VirtualClock::localTime() const {

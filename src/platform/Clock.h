@@ -26,6 +26,9 @@ public:
     // (a 32-bit counter would after 49.7 days and then show a wrong time online).
     virtual std::uint64_t tickMs() const = 0;
     virtual LocalTime localTime() const = 0;
+    // The wall clock as milliseconds since 1970 (UTC): what localTime() shows,
+    // without the local hour that the autumn night has twice.
+    virtual std::int64_t epochMs() const = 0;
 };
 
 // Local time of a moment in the process's time zone (TZ).
@@ -34,6 +37,12 @@ LocalTime localTimeOf(std::int64_t epochSeconds, int milliseconds = 0);
 // normalised, daylight saving is decided by the conversion).
 std::int64_t epochSecondsAt(int year, int month, int day, int hour, int minute, int second);
 
+// When a span was timed on both clocks: its start on the wall clock (seconds
+// since 1970) as taken, unless the wall clock was set during it (by hand, by a
+// time server) by more than a few seconds against the boot clock; then its
+// end less the seconds the boot clock counted, which never jumps.
+std::int64_t wallStartOfSpan(std::int64_t startEpochSeconds, std::int64_t endEpochSeconds, std::int64_t bootSeconds);
+
 // A clock that moves only when told to. Its local time is its epoch moment
 // converted in the process's time zone.
 class VirtualClock : public Clock {
@@ -41,7 +50,7 @@ public:
     explicit VirtualClock(std::int64_t epochMs = 0, std::uint64_t tickMs = 0) : epochMs_(epochMs), tickMs_(tickMs) {}
     std::uint64_t tickMs() const override { return tickMs_; }
     LocalTime localTime() const override;
-    std::int64_t epochMs() const { return epochMs_; }
+    std::int64_t epochMs() const override { return epochMs_; }
     void advance(std::uint64_t ms) {
         tickMs_ += ms;
         epochMs_ += static_cast<std::int64_t>(ms);

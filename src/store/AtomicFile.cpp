@@ -205,6 +205,10 @@ std::string reasonFor(int error) {
     return std::string("Systemfehler ") + (name ? name : std::to_string(error));
 }
 
+std::string reasonForRead(int error) {
+    return error == EACCES || error == EPERM ? "keine Leseberechtigung" : reasonFor(error);
+}
+
 WriteFaults WriteFaults::failing(WriteStep step, int error) {
     WriteFaults faults;
     faults.beforeStep = [step, error](WriteStep now) { return now == step ? error : 0; };

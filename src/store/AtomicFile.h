@@ -33,6 +33,9 @@ std::optional<std::string> targetOfTemporary(std::string_view fileName);
 
 // errno as words for the user.
 std::string reasonFor(int error);
+// The same for a file being read: "keine Leseberechtigung" where reasonFor,
+// which speaks of writing, would say "keine Schreibberechtigung".
+std::string reasonForRead(int error);
 
 // The steps of a write, for tests that make each of them fail.
 enum class WriteStep { Create, Write, FileSync, Close, Rename, FolderSync };

@@ -53,13 +53,13 @@ bool FileStamp::operator==(const FileStamp& other) const {
 ProfileCache::ProfileCache(std::string path, Clock now)
     : path_(std::move(path)), now_(now ? std::move(now) : Clock(wallClock)) {}
 
-std::shared_ptr<const ini::Index> ProfileCache::current() {
+ProfileCache::Reading ProfileCache::read() {
     std::lock_guard<std::mutex> lock(mutex_);
     struct stat st {};
     FileStamp stamp;
     if (::stat(path_.c_str(), &st) == 0) stamp = stampOf(st);
     if (!index_ || !trusted_ || !(stamp == stamp_)) reload();
-    return index_;
+    return {index_, error_};
 }
 
 void ProfileCache::invalidate() {
@@ -79,24 +79,28 @@ void ProfileCache::reload() {
     std::string bytes;
     FileStamp before;
     FileStamp after;
-    bool readable = false;
+    int error = 0;
     const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         struct stat st {};
-        if (::fstat(fd, &st) == 0) before = stampOf(st);
-        readable = before.exists && profile_file::readToEnd(fd, bytes) == 0 && ::fstat(fd, &st) == 0;
-        if (readable) after = stampOf(st);
+        if (::fstat(fd, &st) != 0) error = errno;
+        if (error == 0) before = stampOf(st);
+        if (error == 0) error = profile_file::readToEnd(fd, bytes);
+        if (error == 0 && ::fstat(fd, &st) != 0) error = errno;
+        if (error == 0) after = stampOf(st);
         ::close(fd);
     } else {
-        readable = errno == ENOENT; // a missing file is a state too: no keys
+        error = errno;
     }
-    if (!readable) bytes.clear(); // an unreadable file reads as missing
+    if (error != 0) bytes.clear(); // no keys; error_ tells a file not there from one that cannot be read
+    const bool noFile = error == ENOENT || error == EISDIR; // a folder in its place holds no settings either
+    error_ = noFile ? 0 : error;
     if (!index_ || index_->text() != bytes) {
         index_ = std::make_shared<const ini::Index>(std::move(bytes));
         ++parses_;
     }
     stamp_ = after;
-    trusted_ = readable && before == after && (!after.exists || isSettled(after, readStart));
+    trusted_ = (error == 0 || error == ENOENT) && before == after && (!after.exists || isSettled(after, readStart));
 }
 
 } // namespace velmora

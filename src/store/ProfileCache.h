@@ -36,8 +36,15 @@ public:
     using Clock = std::function<timespec()>; // the wall clock file times are taken from
     explicit ProfileCache(std::string path, Clock now = {});
 
-    // The file's current state; a file that cannot be read reads as empty.
-    std::shared_ptr<const ini::Index> current();
+    // The file's current state, and why it could not be read: 0 when it was
+    // read or is not there (a folder in its place holds no settings either);
+    // else the errno, and a state without keys.
+    struct Reading {
+        std::shared_ptr<const ini::Index> index;
+        int error = 0;
+    };
+    Reading read();
+    std::shared_ptr<const ini::Index> current() { return read().index; }
     // Forgets the state: the next read goes to the file.
     void invalidate();
     // How often the file has been parsed, for tests and benchmarks.
@@ -51,6 +58,7 @@ private:
     mutable std::mutex mutex_;
     std::shared_ptr<const ini::Index> index_;
     FileStamp stamp_;
+    int error_ = 0;
     bool trusted_ = false; // stamp_ alone tells whether the file changed
     std::uint64_t parses_ = 0;
 };

@@ -101,7 +101,7 @@ WriteResult rewrite(const std::string& path, const std::function<std::string(std
     return withFileLocked(path, [&edit](const std::string& file) {
         std::string current;
         if (const int error = readInto(file, current))
-            return WriteResult::failed("die Datei kann nicht gelesen werden: " + atomic_file::reasonFor(error));
+            return WriteResult::failed("die Datei kann nicht gelesen werden: " + atomic_file::reasonForRead(error));
         return atomic_file::replace(file, edit(current));
     });
 }

@@ -29,9 +29,14 @@ std::shared_ptr<const ini::Index> SettingsProfile::state() const { return frozen
 
 SettingsProfile SettingsProfile::snapshot() const {
     SettingsProfile copy = *this;
-    copy.frozen_ = state();
+    if (frozen_) return copy;
+    const ProfileCache::Reading now = cache_->read();
+    copy.frozen_ = now.index;
+    copy.frozenError_ = now.error;
     return copy;
 }
+
+int SettingsProfile::readError() const { return frozen_ ? frozenError_ : cache_->read().error; }
 
 std::uint64_t SettingsProfile::parsesOfFile() const { return cache_->parses(); }
 

@@ -47,6 +47,12 @@ public:
     // tests and benchmarks.
     std::uint64_t parsesOfFile() const;
 
+    // Why the file cannot be read now (its errno): its keys then read as
+    // missing, though they may well be stored; nothing read from it may be
+    // taken for what it holds. 0 when it was read, or is not there at all
+    // (then every key is missing and the defaults apply).
+    int readError() const;
+
     // The key's integer: optional blanks, optional sign, leading decimal digits
     // (saturated to the int range); 0 when the text starts otherwise; the default
     // when the file, section or key is missing or the value is empty.
@@ -79,6 +85,7 @@ private:
     std::string path_;
     std::shared_ptr<ProfileCache> cache_;      // shared by copies: the same file
     std::shared_ptr<const ini::Index> frozen_; // set only in a snapshot
+    int frozenError_ = 0;                      // the snapshot's readError()
 };
 
 } // namespace velmora

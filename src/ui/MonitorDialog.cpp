@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "budget/StatusText.h"
+#include "store/AtomicFile.h"
 #include "tariff/Charging.h"
 #include "ui/AboutDialog.h"
 #include "ui/ControlIds.h"
@@ -59,11 +60,7 @@ void MonitorDialog::onCommand(int commandId) {
     switch (commandId) {
     case IdOk: minimizeOrHide(meter_.state().connected); break;
     case IdCancel: env_.host.endDialog(self_, IdCancel); break;
-    case ids::CmdCostEditor: {
-        CostEditorDialog editor(env_);
-        env_.host.runModal(costEditorTemplate(), editor, self_);
-        break;
-    }
+    case ids::CmdCostEditor: openCostEditor(); break;
     case ids::CmdReset: resetLog(); break;
     case ids::CmdAbout: {
         // Opened without a parent of its own, the box belongs to the window it
@@ -74,6 +71,21 @@ void MonitorDialog::onCommand(int commandId) {
     }
     default: break;
     }
+}
+
+// An editor opened on a tariff that could not be read would start from an
+// empty one, and saving it would replace the stored tariff: it stays shut.
+void MonitorDialog::openCostEditor() {
+    if (const int error = env_.profile.readError()) {
+        env_.host.inform(self_,
+                         "Der eigene Tarif kann nicht gelesen werden.\n\n" + env_.profile.path() +
+                             ": die Datei kann nicht gelesen werden: " + atomic_file::reasonForRead(error) +
+                             "\n\nDer Cost-Editor öffnet sich wieder, sobald die Datei lesbar ist.",
+                         "Cost-Editor");
+        return;
+    }
+    CostEditorDialog editor(env_);
+    env_.host.runModal(costEditorTemplate(), editor, self_);
 }
 
 // A running connection is logged while the icon can still tell of a write

@@ -54,6 +54,7 @@ private:
     void readCurrencyText();
     void showWithoutMeter();
     void resetLog();
+    void openCostEditor();
     void minimizeOrHide(bool connected);
     void bringBack();
     bool modalAbove() const;

@@ -115,7 +115,7 @@ TEST(DamagedJournal, EveryKindOfDamageIsToldKeptAndNeverTakenForEmpty) {
              fs::remove(journal);
              JournalFile newer(journal);
              ASSERT_TRUE(newer.claim());
-             ASSERT_TRUE(newer.write("{\"format\":2,\"money\":[36]}").ok);
+             ASSERT_TRUE(newer.write("{\"format\":9,\"money\":[36]}").ok);
          },
          "Zwischenstand einer neueren Version", "neueren Version", ".neuer-", false},
     };

@@ -39,8 +39,10 @@ public:
         , log(dir.filePath("zelvar.log").toStdString()) {}
 
     Meter& start() {
-        meter_.emplace(log, profile,
-                       [this](const std::string& title, const std::string&) { notices.push_back(title); });
+        meter_.emplace(log, profile, [this](const std::string& title, const std::string& text) {
+            notices.push_back(title);
+            told += title + "|" + text + "\n";
+        });
         meter_->begin();
         nextPollMs_ = clock.tickMs() + 1000;
         return *meter_;
@@ -57,10 +59,18 @@ public:
             const bool unitFirst = unitPeriodMs_ && nextUnitMs_ < nextPollMs_;
             const std::uint64_t due = unitFirst ? nextUnitMs_ : nextPollMs_;
             if (due > target) break;
-            clock.advance(due - clock.tickMs());
+            if (due > clock.tickMs()) clock.advance(due - clock.tickMs());
             unitFirst ? unitTick() : poll();
         }
-        clock.advance(target - clock.tickMs());
+        if (target > clock.tickMs()) clock.advance(target - clock.tickMs());
+    }
+    // The process stands still (stopped, swapped out): time passes and no
+    // timer fires. Afterwards each overdue timer fires once, in the order they
+    // were due (or the unit timer first when told), and then a period from
+    // then on, as a window system's timers do.
+    void stall(std::uint64_t ms, bool unitTimerFirst = false) {
+        clock.advance(ms);
+        if (unitTimerFirst && unitPeriodMs_ && nextUnitMs_ <= clock.tickMs()) unitTick();
     }
     // The program is gone without a word, as after a crash or a kill.
     void crash() { meter_.reset(); }
@@ -78,6 +88,7 @@ public:
     SettingsProfile profile;
     ConnectionLog log;
     std::vector<std::string> notices;
+    std::string told;               // every notice as "title|text" lines
     std::vector<MeterEvents> polls; // what each poll answered
     int beeps = 0;
     std::vector<int> budgetAlerts; // the shares of the budget the meter said were reached

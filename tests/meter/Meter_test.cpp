@@ -200,19 +200,39 @@ TEST(Meter, UnitsAddUpExactToTheCent) {
     EXPECT_EQ(r.profile.readString("Standard", "Kosten", ""), "12000.00");
 }
 
-// A clock set forward or back (by hand, by a time server) moves the record's
-// end, not the time online: that counts on the boot clock.
-TEST(Meter, TimeOnlineFollowsTheBootClockWhenTheWallClockJumps) {
+// A clock set forward or back (by hand, by a time server) during a
+// connection: the record keeps the real end and starts the time online before
+// it, which counts on the boot clock. Once the record began an hour before the
+// clock was set forward and ended before it began when set back. A few seconds
+// of a time server's slewing leave the record as the wall clock has it.
+TEST(Meter, AWallClockSetDuringAConnectionMovesTheRecordsStartNotItsDuration) {
     MeterRig r;
     r.source.up("T-Online");
     r.start();
-    r.seconds(1);
+    r.seconds(1); // opened at 10:30:00
     r.clock.setEpochMs(r.clock.epochMs() + 3600'000);
     r.seconds(10);
     EXPECT_EQ(r.state().elapsedSeconds, 10u);
     EXPECT_EQ(r.meter().texts().timeOnline, "00:00:10");
+    r.source.down();
+    r.seconds(1); // 11:30:11
+    r.source.up("T-Online");
+    r.seconds(1); // opened at 11:30:12, then set back two hours
+    r.clock.setEpochMs(r.clock.epochMs() - 2 * 3600'000);
+    r.seconds(7);
+    r.source.down();
+    r.seconds(1); // 09:30:20
+    r.source.up("T-Online");
+    r.seconds(1); // opened at 09:30:21
+    r.clock.setEpochMs(r.clock.epochMs() + 3000);
+    r.seconds(5);
     r.end();
-    EXPECT_NE(r.logText().find("[Von 9.12.2026 10:30:00 bis 9.12.2026 11:30:10]"), std::string::npos) << r.logText();
+    EXPECT_EQ(r.logText(), "[Von 9.12.2026 11:30:00 bis 9.12.2026 11:30:11]\n"
+                           "Verbindungskosten=0.12\nGesamtkosten bis dato=0.12\n"
+                           "[Von 9.12.2026 09:30:12 bis 9.12.2026 09:30:20]\n"
+                           "Verbindungskosten=0.12\nGesamtkosten bis dato=0.24\n"
+                           "[Von 9.12.2026 09:30:21 bis 9.12.2026 09:30:29]\n"
+                           "Verbindungskosten=0.12\nGesamtkosten bis dato=0.36\n");
 }
 
 TEST(Meter, ARunThatEndsWithoutClosingIsLoggedAtTheNextStart) {

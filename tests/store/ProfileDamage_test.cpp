@@ -6,7 +6,11 @@
 #include <chrono>
 #include <random>
 
+#include <sys/stat.h>
+
 #include "store/StoreTestSupport.h"
+#include "store/UserTariff.h"
+#include "support/OtherUser.h"
 
 namespace velmora {
 namespace {
@@ -94,6 +98,37 @@ TEST_F(ProfileDamageTest, ValueWithoutAnyLineBreakInTheFile) {
     EXPECT_EQ(profile.readInt("S", "k", 9), 9); // "[S]k=1" is a section line, nothing more
     ASSERT_TRUE(profile.writeString("S", "k", "2"));
     EXPECT_EQ(fileBytes(), "[S]k=1\nk=2\n");
+}
+
+// A profile that is there but cannot be read (root's file, read by another
+// user) is not a missing one: its keys read as missing, readError() says why,
+// and no writer replaces it from what it did not read; the own tariff's
+// sections least of all. The words name the read, not a write.
+TEST_F(ProfileDamageTest, AProfileThatCannotBeReadIsNeverTakenForAMissingOneNorRewritten) {
+    const std::string stored = "[Standard]\nKosten=125.40\nTarifzone=4\nWarnung=2\n[Cost-Editor]\nAnzahlWochentag=1\n"
+                               "Gebuehr=0.23\n[W-0]\nAnfang=0\nEnde=24\nTakt=60\n";
+    ASSERT_TRUE(testing::giveTo(dir_.path().toStdString(), testing::kOtherUid));
+    test::writeFileBytes(file_, stored); // root's, 0600
+    ASSERT_EQ(::chmod(file_.c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir(pathOf("folder.INI").c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(pathOf("folder.INI").c_str(), 0755), 0);
+    const testing::ChildOutcome run = testing::runAsOtherUser([&](std::string& report) {
+        SettingsProfile profile(file_);
+        if (SettingsProfile(pathOf("missing.INI")).readError() != 0) return 1;
+        if (SettingsProfile(pathOf("folder.INI")).readError() != 0) return 2; // holds no settings either
+        if (profile.readError() != EACCES || profile.snapshot().readError() != EACCES) return 3;
+        if (profile.readString("Standard", "Kosten", "0") != "0") return 4;
+        const WriteResult total = profile.writeString("Standard", "Kosten", "0.12");
+        const WriteResult tariff = saveUserTariff(profile, UserTariff{});
+        report = total.reason + "|" + tariff.reason;
+        return total.ok || tariff.ok ? 5 : 0;
+    });
+    if (run.status == testing::kCannotRunHere) GTEST_SKIP() << run.output;
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "die Datei kann nicht gelesen werden: keine Leseberechtigung|"
+                          "die Datei kann nicht gelesen werden: keine Leseberechtigung");
+    EXPECT_EQ(fileBytes(), stored);
+    EXPECT_EQ(SettingsProfile(file_).readError(), 0); // root reads it
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 // Money records through faults: a file that cannot be written, a crash in
 // the middle of a connection, a reset while records are held back.
 #include "EngineFixture.h"
+#include "support/OtherUser.h"
 #include "support/PrivateTmpfs.h"
+
+#include <sys/stat.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -202,6 +205,38 @@ TEST(MonitorSafekeeping, AnEndWithNothingWritableSaysWhatWasNotSaved) {
     });
     if (outcome.status == kCannotRunHere) GTEST_SKIP() << outcome.output;
     EXPECT_EQ(outcome.status, 0) << outcome.output;
+}
+
+// A settings file that is there but cannot be read: the total field shows no
+// number (a 0.00 would pass for a known total), and the Cost-Editor stays
+// shut (it would start from an empty tariff and, saved, replace the stored one).
+TEST(MonitorSafekeeping, AnUnreadableSettingsFileShowsNoTotalAndKeepsTheCostEditorShut) {
+    Engine e;
+    const std::string stored = "[Standard]\nKosten=125.40\n[Cost-Editor]\nAnzahlWochentag=1\n[W-0]\nAnfang=0\nEnde=24\n"
+                               "Takt=60\n";
+    ASSERT_TRUE(giveTo(e.dir.path().toStdString(), kOtherUid));
+    std::ofstream(e.profile.path()) << stored;
+    ASSERT_EQ(::chown(e.profile.path().c_str(), kOtherUid, kOtherUid), 0);
+    ASSERT_EQ(::chmod(e.profile.path().c_str(), 0), 0);
+    const ChildOutcome outcome = runAsOtherUser([&](std::string& report) {
+        e.run({[&] {
+            EXPECT_EQ(e.field(GrandTotal), "unbekannt");
+            e.host.click(e.main(), CmdCostEditor);
+            report = e.host.lastMessageBoxCaption() + "|" + e.host.lastMessageBoxText();
+            EXPECT_EQ(::chmod(e.profile.path().c_str(), 0600), 0);
+            e.seconds(1);
+            EXPECT_EQ(e.field(GrandTotal), "125.40");
+            e.host.pressEscape(e.main());
+        }});
+        return ::testing::Test::HasFailure() ? 1 : 0;
+    });
+    if (outcome.status == kCannotRunHere) GTEST_SKIP() << outcome.output;
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_EQ(outcome.output, "Cost-Editor|Der eigene Tarif kann nicht gelesen werden.\n\n" + e.profile.path() +
+                                  ": die Datei kann nicht gelesen werden: keine Leseberechtigung\n\nDer Cost-Editor "
+                                  "öffnet sich wieder, sobald die Datei lesbar ist.");
+    EXPECT_EQ(e.profileText(), "[Standard]\nKosten=125.40\nTarifzone=0\nWarnung=0\n[Cost-Editor]\nAnzahlWochentag=1\n"
+                               "[W-0]\nAnfang=0\nEnde=24\nTakt=60\n");
 }
 
 // A float kept only seven digits: 1234567.89 came back as 1234567.88.
