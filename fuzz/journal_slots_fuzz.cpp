@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -69,6 +70,7 @@ bool isNewerLayout(std::string_view slot) {
 struct Newest {
     int slot = -1; // none intact
     std::string state;
+    std::uint64_t sequence = 0;
 };
 
 // What the file holds by its layout: of the two slots, the intact one of the
@@ -87,7 +89,7 @@ Newest newestIn(std::string_view file) {
         const std::uint64_t own = littleEndian(bytes.substr(8, 8));
         if (own <= sequence) continue;
         sequence = own;
-        newest = {slot, std::string(bytes.substr(JournalFile::kHeaderBytes, lengthOf(bytes)))};
+        newest = {slot, std::string(bytes.substr(JournalFile::kHeaderBytes, lengthOf(bytes))), own};
     }
     return newest;
 }
@@ -162,7 +164,12 @@ void checkWrites(const std::string& file, std::string_view input) {
     if (now.size() != 2 * kSlot) std::abort();
     std::string filled = file.substr(0, 2 * kSlot);
     filled.resize(2 * kSlot, '\0');
-    if (before.slot >= 0 && now.substr(before.slot * kSlot, kSlot) != filled.substr(before.slot * kSlot, kSlot))
+    // A count at its limit starts a new file, put in place whole by a rename,
+    // so the old one is kept until then; else the newest slot stays as it was.
+    const bool renewed = before.sequence == std::numeric_limits<std::uint64_t>::max();
+    if (renewed && newestIn(now).sequence != 1) std::abort();
+    if (before.slot >= 0 && !renewed &&
+        now.substr(before.slot * kSlot, kSlot) != filled.substr(before.slot * kSlot, kSlot))
         std::abort();
 
     const std::string second = "2" + std::string(input.substr(input.size() > 300 ? input.size() - 300 : 0));
