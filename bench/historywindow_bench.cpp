@@ -21,7 +21,7 @@ void BM_OpenHistoryWindow(benchmark::State& state) {
     const std::string path = dir.filePath("zelvar.log").toStdString();
     const std::int64_t now = velmora::epochSecondsAt(2026, 12, 9, 18, 0, 0);
     const auto records = static_cast<std::size_t>(state.range(0));
-    const std::int64_t tenYearsOfMinutes = 10 * 36525 / 100 * 24 * 60;
+    const std::int64_t tenYearsOfMinutes = std::int64_t{10} * 36525 / 100 * 24 * 60;
     const std::int64_t minutesApart = std::min<std::int64_t>(55, tenYearsOfMinutes / state.range(0));
     std::ofstream(path, std::ios::binary) << velmora::test::longLog(records, now, minutesApart);
     for ([[maybe_unused]] auto _ : state) {

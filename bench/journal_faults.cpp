@@ -220,7 +220,7 @@ bool damagedJournalCase(const Damage& damage, Sums& sums) {
 
 // Runs on a full tmpfs; "" or why not. Prints its table rows.
 int fullDiskRuns(const std::string& folder, std::string& report) {
-    if ((report = testing::mountTmpfs(folder, 256 * 1024)) != "") return kCannotRunHere;
+    if ((report = testing::mountTmpfs(folder, std::size_t{256} * 1024)) != "") return kCannotRunHere;
     int lost = 0;
     {
         Data d(folder);

@@ -88,7 +88,7 @@ void evaluateWithLand(benchmark::State& state, int zone, int hour, const std::st
     PublicHolidayCache holidays;
     CountingReceiver receiver;
     const LocalTime t = wednesdayAt(hour, 30);
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         evaluateTariff(zone, t, profile, receiver, holidays);
     }
     state.counters["calendar_lookups"] = static_cast<double>(holidays.calendarLookups());
@@ -105,7 +105,7 @@ BENCHMARK(BM_UserDefined24BandsHolidaysBY)->Unit(benchmark::kMicrosecond);
 // The calendar asked without a cache: what the first tick of a day pays.
 void BM_HolidayCalendarOneDay(benchmark::State& state) {
     int day = 0;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         benchmark::DoNotOptimize(isPublicHoliday({2026, 12, 1 + day}, HolidayRegion::BY));
         day = (day + 1) % 31;
     }

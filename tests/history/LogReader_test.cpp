@@ -241,10 +241,10 @@ TEST(LogReader, SecondsOnlineAcrossBothDaylightSavingNightsAreRealSeconds) {
         std::int64_t seconds;
     };
     const Case cases[] = {
-        {at(2026, 3, 29, 1, 30, 0), at(2026, 3, 29, 3, 30, 0), 3600},       // an hour skipped
-        {at(2026, 3, 28, 22, 0, 0), at(2026, 3, 29, 10, 0, 0), 11 * 3600},  // overnight
-        {at(2026, 10, 25, 1, 30, 0), at(2026, 10, 25, 3, 30, 0), 3 * 3600}, // an hour repeated
-        {at(2026, 10, 24, 22, 0, 0), at(2026, 10, 25, 10, 0, 0), 13 * 3600},
+        {at(2026, 3, 29, 1, 30, 0), at(2026, 3, 29, 3, 30, 0), 3600},                     // an hour skipped
+        {at(2026, 3, 28, 22, 0, 0), at(2026, 3, 29, 10, 0, 0), std::int64_t{11} * 3600},  // overnight
+        {at(2026, 10, 25, 1, 30, 0), at(2026, 10, 25, 3, 30, 0), std::int64_t{3} * 3600}, // an hour repeated
+        {at(2026, 10, 24, 22, 0, 0), at(2026, 10, 25, 10, 0, 0), std::int64_t{13} * 3600},
         {at(2026, 10, 25, 2, 50, 0), at(2026, 10, 25, 2, 10, 0), 1200}, // summer 2:50 to winter 2:10
         {at(2026, 10, 25, 2, 10, 0), at(2026, 10, 25, 2, 50, 0), 2400}, // the shorter of the two readings
         {at(2026, 10, 25, 2, 30, 0), at(2026, 10, 25, 4, 0, 0), 5400},  // the shorter: begun in winter time
@@ -270,8 +270,8 @@ TEST(Money, ReadsThePointFormAndRefusesTheRest) {
         EXPECT_FALSE(parseMoney(bad)) << bad;
     EXPECT_EQ(moneyText(-12), "-0.12");
     EXPECT_EQ(moneyText(123456), "1234.56");
-    EXPECT_EQ(durationText(3 * 3600 + 4 * 60 + 5), "3:04:05");
-    EXPECT_EQ(durationText(125 * 3600), "125:00:00");
+    EXPECT_EQ(durationText(std::int64_t{3} * 3600 + 4 * 60 + 5), "3:04:05");
+    EXPECT_EQ(durationText(std::int64_t{125} * 3600), "125:00:00");
 }
 
 } // namespace

@@ -60,7 +60,7 @@ protected:
     std::unique_ptr<HistoryWindow> open() {
         auto window = std::make_unique<HistoryWindow>(
             HistoryWindowSetup{logPath(), "€", 2026,
-                               [this](QWidget*, const QString& suggested, ExportChosen chosen) {
+                               [this](QWidget*, const QString& suggested, const ExportChosen& chosen) {
                                    suggestions << suggested;
                                    if (!exportTo.isEmpty()) chosen(exportTo, exportStyle);
                                },
@@ -80,6 +80,7 @@ protected:
     }
     static std::vector<double> barValues(HistoryWindow& window) {
         std::vector<double> values;
+        values.reserve(static_cast<std::size_t>(bars(window)->count()));
         for (int i = 0; i < bars(window)->count(); ++i) values.push_back(bars(window)->at(i));
         return values;
     }

@@ -233,7 +233,7 @@ TEST(DamagedJournal, AJournalThatCannotBeSetAsideIsLeftAsItIs) {
     QTemporaryDir dir;
     const std::string folder = dir.path().toStdString();
     const ChildOutcome outcome = runInPrivateMountNamespace([&](std::string& report) {
-        if ((report = mountTmpfs(folder, 256 * 1024)) != "") return kCannotRunHere;
+        if ((report = mountTmpfs(folder, std::size_t{256} * 1024)) != "") return kCannotRunHere;
         KeeperFiles files(dir.path());
         crashedRun(files);
         const std::string journal = files.journalPath();

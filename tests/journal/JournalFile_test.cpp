@@ -180,7 +180,7 @@ TEST_F(JournalFileTest, AStateTooBigForASlotFailsSayingWhy) {
 TEST_F(JournalFileTest, WritesGoOnWhenTheDiskIsFull) {
     const std::string folder = dir_.path().toStdString();
     const testing::ChildOutcome outcome = testing::runInPrivateMountNamespace([&](std::string& report) {
-        if ((report = testing::mountTmpfs(folder, 128 * 1024)) != "") return testing::kCannotRunHere;
+        if ((report = testing::mountTmpfs(folder, std::size_t{128} * 1024)) != "") return testing::kCannotRunHere;
         JournalFile writer(path());
         if (!writer.claim() || !writer.write("vorher").ok) return 1;
         if ((report = testing::fillLeaving(folder, 0)) != "") return 2;

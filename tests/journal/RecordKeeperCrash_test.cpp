@@ -64,7 +64,7 @@ Outcome outcome(const std::function<void(KeeperFiles&)>& prepare, const Scenario
 // Checks every crash point against the uninterrupted run; returns that run.
 Outcome expectSameForEveryCrashPoint(const std::function<void(KeeperFiles&)>& prepare, const Scenario& scenario) {
     int status = 0;
-    const Outcome whole = outcome(prepare, scenario, 0, &status);
+    Outcome whole = outcome(prepare, scenario, 0, &status);
     EXPECT_EQ(status, kRanToTheEnd);
     int k = 1;
     for (; k < 50; ++k) {

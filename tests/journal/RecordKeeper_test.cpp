@@ -156,7 +156,7 @@ TEST_F(RecordKeeperTest, AJournalOfALiveWriterIsLeftAlone) {
 TEST_F(RecordKeeperTest, EndingWithAFullDiskLosesNothing) {
     const std::string folder = dir_.path().toStdString();
     const ChildOutcome outcome = runInPrivateMountNamespace([&](std::string& report) {
-        if ((report = mountTmpfs(folder, 256 * 1024)) != "") return kCannotRunHere;
+        if ((report = mountTmpfs(folder, std::size_t{256} * 1024)) != "") return kCannotRunHere;
         files_.profile.writeString("Standard", "Kosten", "10.00");
         keeper().start();
         keeper().checkpoint(openSince(9, 10, 1, "0.12", "10.12"));
@@ -186,7 +186,7 @@ TEST_F(RecordKeeperTest, EndingWithAFullDiskLosesNothing) {
 TEST_F(RecordKeeperTest, AFullDiskAtTheFirstCheckpointOfALaterRunLosesNothing) {
     const std::string folder = dir_.path().toStdString();
     const ChildOutcome outcome = runInPrivateMountNamespace([&](std::string& report) {
-        if ((report = mountTmpfs(folder, 256 * 1024)) != "") return kCannotRunHere;
+        if ((report = mountTmpfs(folder, std::size_t{256} * 1024)) != "") return kCannotRunHere;
         files_.profile.writeString("Standard", "Kosten", "10.00");
         keeper().start(); // the first run ever: nothing happens in it
         keeper().finish();
@@ -220,7 +220,7 @@ TEST_F(RecordKeeperTest, AFullDiskAtTheFirstCheckpointOfALaterRunLosesNothing) {
 TEST_F(RecordKeeperTest, WhenNothingCanBeWrittenTheEndSaysWhatWasNotSaved) {
     const std::string folder = dir_.path().toStdString();
     const ChildOutcome outcome = runInPrivateMountNamespace([&](std::string& report) {
-        if ((report = mountTmpfs(folder, 128 * 1024)) != "") return kCannotRunHere;
+        if ((report = mountTmpfs(folder, std::size_t{128} * 1024)) != "") return kCannotRunHere;
         if ((report = fillLeaving(folder, 0)) != "") return 1;
         keeper().start();
         keeper().connectionEnded(record(9, 10, "0.36", "0.36"), settings("0.36"));
@@ -244,7 +244,7 @@ TEST_F(RecordKeeperTest, WhenNothingCanBeWrittenTheEndSaysWhatWasNotSaved) {
 TEST_F(RecordKeeperTest, AResetWhoseLogCannotBeDeletedLeavesBothFilesAsTheyWere) {
     const std::string folder = dir_.path().toStdString();
     const ChildOutcome outcome = runInPrivateMountNamespace([&](std::string& report) {
-        if ((report = mountTmpfs(folder, 256 * 1024)) != "") return kCannotRunHere;
+        if ((report = mountTmpfs(folder, std::size_t{256} * 1024)) != "") return kCannotRunHere;
         const std::string log = files_.log.path();
         if (!files_.log.write(record(8, 9, "3.60", "10.00")) ||
             !files_.profile.writeStrings("Standard", settings("10.00")))

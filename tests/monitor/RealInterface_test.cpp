@@ -106,6 +106,7 @@ int exerciseIpv6(const FakeMachine& machine) {
 
 bool readable(const std::vector<int>& descriptors) {
     std::vector<pollfd> fds;
+    fds.reserve(descriptors.size());
     for (int fd : descriptors) fds.push_back({fd, POLLIN, 0});
     return !fds.empty() && ::poll(fds.data(), fds.size(), 0) > 0;
 }

@@ -49,6 +49,7 @@ TEST(RealProcesses, OnlyALivePppdOfRootIsOurs) {
     ASSERT_EQ(::pipe(pipeFds), 0);
     const std::vector<Who> kinds = {Who::root, Who::nobody, Who::nobodySetuidRoot, Who::zombie};
     std::vector<pid_t> children;
+    children.reserve(kinds.size());
     for (Who who : kinds) children.push_back(startNamedPppd(pipeFds[1], who));
     bool started = true;
     for (std::size_t i = 0; i < kinds.size(); ++i) {

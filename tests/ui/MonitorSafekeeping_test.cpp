@@ -188,7 +188,7 @@ TEST(MonitorSafekeeping, AnEndWithNothingWritableSaysWhatWasNotSaved) {
     Engine e;
     const std::string folder = e.dir.path().toStdString();
     const ChildOutcome outcome = runInPrivateMountNamespace([&](std::string& report) {
-        if ((report = mountTmpfs(folder, 128 * 1024)) != "") return kCannotRunHere;
+        if ((report = mountTmpfs(folder, std::size_t{128} * 1024)) != "") return kCannotRunHere;
         if ((report = fillLeaving(folder, 0)) != "") return 1;
         ::testing::internal::CaptureStderr();
         e.run({[&] {
