@@ -218,7 +218,7 @@ TEST(Meter, AWallClockSetDuringAConnectionMovesTheRecordsStartNotItsDuration) {
     r.seconds(1); // 11:30:11
     r.source.up("T-Online");
     r.seconds(1); // opened at 11:30:12, then set back two hours
-    r.clock.setEpochMs(r.clock.epochMs() - std::uint64_t{2} * 3600'000);
+    r.clock.setEpochMs(r.clock.epochMs() - std::int64_t{2} * 3600'000);
     r.seconds(7);
     r.source.down();
     r.seconds(1); // 09:30:20
