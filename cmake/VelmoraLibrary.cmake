@@ -6,4 +6,18 @@ function(velmora_folder_library name)
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  velmora_small_code(${name})
+endfunction()
+
+# Release builds keep the code small rather than fast: the meter polls once a
+# second, and starting it reads all of its code (the kernel maps a program's
+# file in 64 KB steps around each first touch), so -O3's unrolled and inlined
+# code is memory paid at every start for speed nobody sees; -Os halves it.
+# The history's bulk readers (src/history, src/historywindow) keep -O3: they
+# read logs of 100,000 connections.
+set(VELMORA_FAST_LIBRARIES velmora_history velmora_historywindow)
+function(velmora_small_code target)
+  if(NOT target IN_LIST VELMORA_FAST_LIBRARIES)
+    target_compile_options(${target} PRIVATE $<$<CONFIG:Release>:-Os>)
+  endif()
 endfunction()

@@ -10,11 +10,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
-#include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyleFactory>
 #include <QStyleOptionFrame>
 #include <QTextOption>
 #include <QValidator>
@@ -126,7 +124,10 @@ private:
 
 // A plain list opens as a list, not as a menu: the style is asked through a
 // proxy rather than told by a style sheet, which would bring Qt's whole style
-// sheet machinery into memory for one answer. One proxy serves every list.
+// sheet machinery into memory for one answer. The proxy is the application's
+// style, not each list's: a style set on one list sends it a style change,
+// and a list answers that by building its popup (a list view with its
+// scroll bars and delegates) long before anybody opens it.
 class ListPopupStyle : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
@@ -138,23 +139,13 @@ public:
     }
 };
 
-QStyle* listPopupStyle() {
-    static QPointer<ListPopupStyle> style;
-    if (!style) {
-        // Over a style of the application's own kind, whatever it was set to.
-        style = new ListPopupStyle(QStyleFactory::create(QApplication::style()->name()));
-        style->setParent(QApplication::instance()); // goes with the application, before its base style
-    }
-    return style;
-}
-
 QWidget* createComboBox(const ControlTemplate& t, QWidget* parent) {
     auto* combo = new QComboBox(parent);
     if (t.sorted) markSorted(*combo);
     if (t.kind != ControlKind::DropDownCombo) {
         // A plain list opens as a list of the template's height, not as a
         // menu of every entry (which Qt's styles prefer for lists without an edit field).
-        combo->setStyle(listPopupStyle());
+        useListPopupStyle();
         return combo;
     }
     combo->setEditable(true);
@@ -249,6 +240,12 @@ QWidget* createControl(const ControlTemplate& tmpl, QWidget* parent, const Dialo
     if (tmpl.kind == ControlKind::GroupBox || tmpl.kind == ControlKind::BlackFrame) widget->lower();
     widget->setVisible(tmpl.visible);
     return widget;
+}
+
+void useListPopupStyle() {
+    QStyle* style = QApplication::style();
+    // Over a style of the application's own kind, whatever it was set to.
+    if (dynamic_cast<ListPopupStyle*>(style) == nullptr) QApplication::setStyle(new ListPopupStyle(style->name()));
 }
 
 } // namespace velmora

@@ -13,6 +13,10 @@ namespace velmora {
 // take the focus; tab stops take it by Tab and click, the others by click.
 QWidget* createControl(const ControlTemplate& tmpl, QWidget* parent, const DialogBaseUnits& units);
 
+// Makes plain lists of every window open as lists rather than menus; the
+// host calls it before its first window, so no widget has to be restyled.
+void useListPopupStyle();
+
 // True for the kinds that hold a list of entries.
 bool isListKind(ControlKind kind);
 

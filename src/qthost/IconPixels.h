@@ -11,7 +11,7 @@ struct IconPixels {
     const char* name; // the PNG's name without size and ending, as "velmora-tray-16"
     int width;
     int height;
-    const std::uint32_t* argb; // QImage::Format_ARGB32, rows top to bottom
+    const std::uint32_t* argb; // QImage::Format_ARGB32_Premultiplied, rows top to bottom
 };
 
 std::span<const IconPixels> iconPixels();

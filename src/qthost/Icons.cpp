@@ -23,9 +23,10 @@ void addSizes(QIcon& icon, const char* name, std::initializer_list<int> sizes) {
         for (const IconPixels& pixels : iconPixels())
             if (pixels.width == size && std::strcmp(pixels.name, name) == 0) {
                 // Wraps the pixels without a copy (rows of whole 32-bit pixels need
-                // no padding); the pixmap takes its own.
+                // no padding); premultiplied already, they are the pixmap's own
+                // format, so the pixmap shares them instead of converting a copy.
                 const QImage image(reinterpret_cast<const uchar*>(pixels.argb), pixels.width, pixels.height,
-                                   QImage::Format_ARGB32);
+                                   QImage::Format_ARGB32_Premultiplied);
                 icon.addPixmap(QPixmap::fromImage(image));
             }
 }

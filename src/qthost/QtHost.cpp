@@ -87,7 +87,9 @@ void useGermanAnswers(QMessageBox& box) {
 // its first tray call, whether to use the D-Bus one for the whole run, so no
 // icon is made before a notification area is there.
 QtHost::QtHost()
-    : lifetime_(std::make_unique<QObject>()), trayAvailable_([this] { return trayArea_ && trayArea_->present(); }) {}
+    : lifetime_(std::make_unique<QObject>()), trayAvailable_([this] { return trayArea_ && trayArea_->present(); }) {
+    useListPopupStyle();
+}
 
 // The watch asks the session bus and opens an X connection of its own; the
 // first window needs neither to show, so the watch starts as soon as the event

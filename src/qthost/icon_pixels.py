@@ -65,8 +65,17 @@ def read_rgba(path):
     for line in rows:
         for x in range(width):
             r, g, b, a = line[4 * x:4 * x + 4]
-            pixels.append((a << 24) | (r << 16) | (g << 8) | b)  # QImage::Format_ARGB32
+            r, g, b = (premultiplied(c, a) for c in (r, g, b))
+            pixels.append((a << 24) | (r << 16) | (g << 8) | b)  # QImage::Format_ARGB32_Premultiplied
     return width, height, pixels
+
+
+def premultiplied(channel, alpha):
+    """A colour channel times alpha, rounded as Qt rounds it (qPremultiply):
+    the pixels are already in the form a pixmap keeps, so Qt shows them from
+    the program's own pages rather than converting a copy of each."""
+    product = channel * alpha
+    return (product + (product >> 8) + 0x80) >> 8
 
 
 def main():

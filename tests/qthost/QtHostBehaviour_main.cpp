@@ -239,6 +239,25 @@ TEST_F(QtHostTest, ListsOpenAtTheTemplatesHeight) {
     });
 }
 
+// A plain list builds its popup (a list view with scroll bars and delegates)
+// when it first opens, not with the window: building the main window's two at
+// start held about half a megabyte of the meter's memory.
+TEST_F(QtHostTest, PlainListsBuildTheirPopupOnlyWhenOpened) {
+    ProbeDialog main;
+    inRun(main, mainDialogTemplate(), [&] {
+        for (int id : {ids::TariffList, ids::WarningList}) {
+            auto& list = *qobject_cast<QComboBox*>(host.control(main.self, id));
+            host.addString(main.self, id, "Zone 1");
+            host.addString(main.self, id, "Zone 2");
+            EXPECT_TRUE(list.findChildren<QAbstractItemView*>().isEmpty()) << id;
+            list.showPopup();
+            user.advance(20);
+            EXPECT_FALSE(list.findChildren<QAbstractItemView*>().isEmpty()) << id;
+            list.hidePopup();
+        }
+    });
+}
+
 // Mended: "Takt" and the fee scrolled sideways; typing stops when a field is full.
 TEST_F(QtHostTest, TypingStopsWhenAnEditFieldIsFull) {
     ProbeDialog editor;
@@ -541,6 +560,17 @@ TEST(IconsTest, ProgramAndTrayIconsShareTheLargeImageAndDifferWhenSmall) {
     EXPECT_NE(program16, tray.pixmap(16, 16).toImage());
     EXPECT_EQ(program.pixmap(32, 32).toImage(), tray.pixmap(32, 32).toImage());
     EXPECT_TRUE(iconForResource(0).isNull());
+    // Shown from the program's own pages: each pixmap shares its ready pixels
+    // rather than holding a converted copy on the heap.
+    const auto sharesReadyPixels = [](const QImage& image) {
+        return std::any_of(iconPixels().begin(), iconPixels().end(), [&](const IconPixels& pixels) {
+            return image.constBits() == reinterpret_cast<const uchar*>(pixels.argb);
+        });
+    };
+    for (int size : {16, 64}) {
+        EXPECT_TRUE(sharesReadyPixels(program.pixmap(size, size).toImage())) << size;
+        EXPECT_TRUE(sharesReadyPixels(tray.pixmap(size, size).toImage())) << size;
+    }
     // Drawn up to 64 pixels, none larger: the desktop's larger icons are the hicolor theme's.
     for (const QIcon& icon : {program, tray}) {
         const QList<QSize> sizes = icon.availableSizes();
@@ -557,10 +587,10 @@ TEST(IconsTest, ReadyPixelsAreThePngsOfTheDataFolder) {
     std::set<std::pair<std::string, int>> carried;
     for (const IconPixels& pixels : iconPixels()) {
         const QString png = QStringLiteral(VELMORA_ICON_DIR "/%1-%2.png").arg(pixels.name).arg(pixels.width);
-        const QImage expected = QImage(png).convertToFormat(QImage::Format_ARGB32);
+        const QImage expected = QImage(png).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         ASSERT_FALSE(expected.isNull()) << png.toStdString();
         const QImage ready(reinterpret_cast<const uchar*>(pixels.argb), pixels.width, pixels.height,
-                           QImage::Format_ARGB32);
+                           QImage::Format_ARGB32_Premultiplied);
         EXPECT_EQ(ready, expected) << png.toStdString();
         carried.emplace(pixels.name, pixels.width);
     }
