@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <random>
+#include <string>
 
 namespace velmora {
 namespace {
@@ -24,6 +28,30 @@ TEST(Money, TextIsTwoDecimalsOfTheAmountAsEver) {
     EXPECT_EQ(Money::fromMicros(kMax).text(), "9223372036854.78");
     EXPECT_EQ(Money::fromMicros(kMin).text(), "-9223372036854.78");
     EXPECT_EQ(centsText(kMin), "-92233720368547758.08") << "sums of cents beyond Money's range";
+}
+
+// The text is formatted without the library's float formatting; it must give
+// the library's "%.2f" for every amount, the halves between cents (exact in
+// binary or a little above or below) and the far ends of the range included.
+TEST(Money, TextAgreesWithTheLibrarysFixedFormatEverywhere) {
+    const auto reference = [](Money amount) {
+        std::array<char, 64> buffer{};
+        const auto end =
+            std::to_chars(buffer.data(), buffer.data() + buffer.size(), amount.units(), std::chars_format::fixed, 2);
+        return std::string(buffer.data(), end.ptr);
+    };
+    for (std::int64_t micros = -2'000'000; micros <= 2'000'000; micros += 2'500)
+        ASSERT_EQ(Money::fromMicros(micros).text(), reference(Money::fromMicros(micros))) << micros;
+    std::mt19937_64 random(20261209);
+    for (int i = 0; i < 200'000; ++i) {
+        const int digits = static_cast<int>(random() % 19);
+        std::int64_t micros = static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(std::pow(10.0, digits)));
+        micros = micros / 5'000 * 5'000 + (random() % 4 == 0 ? 0 : static_cast<std::int64_t>(random() % 5'000));
+        if (random() % 2) micros = -micros;
+        ASSERT_EQ(Money::fromMicros(micros).text(), reference(Money::fromMicros(micros))) << micros;
+    }
+    for (const std::int64_t micros : {kMax, kMin, kMax - 5'000, kMin + 5'000})
+        EXPECT_EQ(Money::fromMicros(micros).text(), reference(Money::fromMicros(micros))) << micros;
 }
 
 // The journal keeps an amount between runs to the micro-unit: a fee of more
