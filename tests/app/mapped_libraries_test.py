@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The running meter maps only what it needs: no Qt Network, Charts or OpenGL,
-and no image plugin (its icons are PNGs read by Qt's own reader).
+no image plugin (its icons are ready pixels), and, while no pppd runs, not
+pppd's database library (loaded when a pppd is first looked up).
 
 The program runs on the offscreen platform in a data, config and runtime
 folder of its own; once it answers on its socket (its window is up and its
@@ -18,6 +19,11 @@ import tempfile
 import time
 
 UNWANTED = re.compile(r"libQt6(Network|Charts|OpenGL)|/imageformats/")
+WITHOUT_PPPD = re.compile(r"/libtdb\.so")
+
+
+def pppd_runs():
+    return subprocess.run(["pgrep", "-x", "pppd"], stdout=subprocess.DEVNULL).returncode == 0
 
 
 def answered(runtime):
@@ -48,8 +54,9 @@ def main(program):
                     print("the meter did not come up (status %s)" % meter.poll())
                     return 1
                 time.sleep(0.1)
+            unwanted_here = UNWANTED if pppd_runs() else re.compile(UNWANTED.pattern + "|" + WITHOUT_PPPD.pattern)
             with open("/proc/%d/maps" % meter.pid) as maps:
-                unwanted = sorted({line.split()[-1] for line in maps if UNWANTED.search(line)})
+                unwanted = sorted({line.split()[-1] for line in maps if unwanted_here.search(line)})
         finally:
             meter.terminate()
             meter.wait(10)

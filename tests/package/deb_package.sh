@@ -70,7 +70,7 @@ check_package() {
   local names
   names=$(sed 's/ ([^)]*)//g; s/, /\n/g' <<<"$depends") # one package name a line
   for dependency in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libqt6charts6 libxcb1 \
-      qt6-qpa-plugins fonts-dejavu-extra; do
+      qt6-qpa-plugins fonts-dejavu-extra libtdb1; do
     grep -qxF "$dependency" <<<"$names" || fail "Depends lacks $dependency: $depends"
   done
   grep -qx " Version: $version" <<<"$info" || fail "not version $version"
