@@ -20,6 +20,8 @@
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
 
 #include "qthost/ControlFactory.h"
 #include "qthost/DialogUnits.h"
@@ -247,6 +249,14 @@ void QtHost::showAfterInit(Window& w) {
     if (w.shownDuringInit) return;
     w.widget->showPassingGuard(Qt::WindowNoState);
     if (w.firstTabStop && !w.widget->focusWidget()) w.firstTabStop->setFocus();
+    sendWindowRequestsNow();
+}
+
+// Qt hands a window's requests to the X server when its event loop next goes
+// idle; what runs before that (the start's deferred work: the notification
+// area's watch, the first poll) would keep the window from the screen.
+void QtHost::sendWindowRequestsNow() {
+    if (const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) xcb_flush(x11->connection());
 }
 
 void QtHost::endDialog(WindowId window, int result) {

@@ -113,6 +113,7 @@ private:
     void clickRadio(WindowId window, int controlId);
     void sendCommand(WindowId window, int commandId);
     void showAfterInit(Window& w);
+    static void sendWindowRequestsNow();
     void destroyWindow(WindowId window);
     void fireTimer(WindowId window, int timerId);
     bool addTrayIcon(WindowId owner, int iconId, int iconResource, const std::string& tooltip);
