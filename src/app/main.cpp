@@ -92,7 +92,7 @@ int runMonitor(int argc, char* argv[]) {
     velmora::setApplicationIdentity(velmora::kProductName, velmora::kAppId);
     // The window lives on hidden in the notification area.
     QApplication::setQuitOnLastWindowClosed(false);
-    velmora::installGermanTranslation(application);
+    velmora::installGermanTranslationForFirstContextMenu(application);
 
     const std::string directory = velmora::dataDirectory();
     // One meter per data folder: a second start brings the running window forward and ends.

@@ -28,6 +28,12 @@ class TrayAreaWatcher;
 // them). Returns false when the translation is not installed on this system.
 bool installGermanTranslation(QCoreApplication& app);
 
+// The same, put off until the first context menu is asked for: in the meter
+// Qt's own texts show only there (the edit fields' menus; the question box's
+// answers and every button are labelled in German by the program itself), so
+// most runs never need the translation read in.
+void installGermanTranslationForFirstContextMenu(QCoreApplication& app);
+
 // The name the desktop shows for the program (the notification item's title,
 // the window class) and the id of the desktop entry it was started from.
 void setApplicationIdentity(const std::string& name, const std::string& desktopFileId);
