@@ -15,7 +15,7 @@ endfunction()
 # code is memory paid at every start for speed nobody sees; -Os halves it.
 # The history's bulk readers (src/history, src/historywindow) keep -O3: they
 # read logs of 100,000 connections.
-set(VELMORA_FAST_LIBRARIES velmora_history velmora_historywindow)
+set(VELMORA_FAST_LIBRARIES velmora_history velmora_historywindow velmora_tariff velmora_store velmora_money velmora_holidays velmora_meter)
 function(velmora_small_code target)
   if(NOT target IN_LIST VELMORA_FAST_LIBRARIES)
     target_compile_options(${target} PRIVATE $<$<CONFIG:Release>:-Os>)
