@@ -13,8 +13,9 @@ endfunction()
 # second, and starting it reads all of its code (the kernel maps a program's
 # file in 64 KB steps around each first touch), so -O3's unrolled and inlined
 # code is memory paid at every start for speed nobody sees; -Os halves it.
-# The history's bulk readers (src/history, src/historywindow) keep -O3: they
-# read logs of 100,000 connections.
+# Kept at -O3: the history's bulk readers (logs of 100,000 connections) and
+# what every poll tick runs through (tariff, settings, money, holidays, meter),
+# whose tick -Os made half again as slow.
 set(VELMORA_FAST_LIBRARIES velmora_history velmora_historywindow velmora_tariff velmora_store velmora_money velmora_holidays velmora_meter)
 function(velmora_small_code target)
   if(NOT target IN_LIST VELMORA_FAST_LIBRARIES)
