@@ -290,7 +290,7 @@ void Meter::updateChargePeriod() {
     state_.elapsedSeconds =
         static_cast<std::uint32_t>(std::min<std::uint64_t>(elapsed, std::numeric_limits<std::uint32_t>::max()));
     if (warningDue(state_.warningIndex, state_.elapsedSeconds)) events_.beep = true;
-    evaluateTariff(state_.tariffZone, now_.wall, profile_, *this, holidays_);
+    evaluateTariff(state_.tariffZone, now_.wall, profile_, *this, holidays_, &bands_);
 }
 
 // A change of band cuts the running unit short and charges a new one at once.

@@ -159,6 +159,7 @@ private:
 
     // The day's answer of the holiday calendar, asked once a day, not once a tick.
     PublicHolidayCache holidays_;
+    UserBandCache bands_;
 };
 
 } // namespace velmora

@@ -79,6 +79,12 @@ public:
     using SectionWrite = std::pair<std::string, std::vector<std::pair<std::string, std::string>>>;
     WriteResult writeSections(const std::vector<SectionWrite>& sections);
 
+    // The parsed state of the file this copy reads now; a reader that keeps
+    // it and gets the same one back later knows every key reads as it did
+    // (the file is parsed into a new state whenever it changes). Keeping it
+    // also keeps that state alive, so it cannot be mistaken for a later one.
+    std::shared_ptr<const void> stateToken() const { return state(); }
+
 private:
     std::shared_ptr<const ini::Index> state() const;
 

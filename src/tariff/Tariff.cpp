@@ -64,10 +64,10 @@ void walkBuiltInTable(int zone, CalendarSeconds now, const LocalTime& t, bool pu
 // unit clock flip between lengths (and charge) on every tick. A band without a
 // usable unit length would arm a zero-period timer, so it is passed over.
 void walkUserBands(CalendarSeconds now, const LocalTime& t, const SettingsProfile& stored, bool publicHoliday,
-                   UnitLengthReceiver& receiver) {
+                   UnitLengthReceiver& receiver, UserBandCache& cache) {
     const bool holidayList = publicHoliday || isHolidayListDay(stored, t.dayOfWeek);
     const BandList list = holidayList ? BandList::Holiday : BandList::Weekday;
-    for (const TariffBand& band : loadBandList(stored, list)) {
+    for (const TariffBand& band : cache.bands(stored, list)) {
         if (!bandContains(now, t, band.startHour, band.endHour)) {
             continue;
         }
@@ -100,7 +100,7 @@ void evaluateTariff(int zone, const LocalTime& localTime, const SettingsProfile&
 }
 
 void evaluateTariff(int zone, const LocalTime& localTime, const SettingsProfile& profile, UnitLengthReceiver& receiver,
-                    PublicHolidayCache& holidays) {
+                    PublicHolidayCache& holidays, UserBandCache* bands) {
     if (isBuiltInZone(zone)) {
         const bool holiday = holidays.isPublicHoliday(profile, localTime);
         walkBuiltInTable(zone, nowOf(localTime), localTime, holiday, receiver);
@@ -109,7 +109,9 @@ void evaluateTariff(int zone, const LocalTime& localTime, const SettingsProfile&
         // is read again, an unchanged one is not), and consistent even while
         // another copy of the program rewrites the tariff.
         const SettingsProfile stored = profile.snapshot();
-        walkUserBands(nowOf(localTime), localTime, stored, holidays.isPublicHoliday(stored, localTime), receiver);
+        UserBandCache fresh;
+        walkUserBands(nowOf(localTime), localTime, stored, holidays.isPublicHoliday(stored, localTime), receiver,
+                      bands ? *bands : fresh);
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Which unit length applies at a moment: four built-in zones and the
-// user-defined tariff read afresh from the profile on every evaluation.
+// user-defined tariff as the profile holds it at every evaluation.
 
 #include <cstdint>
 #include <span>
@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "store/SettingsProfile.h"
 #include "tariff/PublicHolidayCache.h"
+#include "tariff/UserBandCache.h"
 
 namespace velmora {
 
@@ -48,9 +49,10 @@ public:
 // user-defined tariff, whatever its weekday flag says; without a "Land" the
 // calendar knows none.
 void evaluateTariff(int zone, const LocalTime& localTime, const SettingsProfile& profile, UnitLengthReceiver& receiver);
-// The same, remembering the day's answer between calls (the meter keeps one).
+// The same, remembering the day's answer between calls (the meter keeps one),
+// and with `bands` the own tariff's bands while the file is unchanged.
 void evaluateTariff(int zone, const LocalTime& localTime, const SettingsProfile& profile, UnitLengthReceiver& receiver,
-                    PublicHolidayCache& holidays);
+                    PublicHolidayCache& holidays, UserBandCache* bands = nullptr);
 
 // Calls the receiver when now lies strictly between startHour:00:00 and
 // endHour:00:00 of localTime's date, and returns its result; 0 otherwise.

@@ -94,6 +94,34 @@ TEST_F(UserDefinedTariff, ChangesToTheStoredTariffApplyAtTheNextEvaluation) {
     EXPECT_EQ(at(wednesday(12, 0, 1)), kNothing);
 }
 
+// The meter keeps the bands between ticks: read once while the file stays as
+// it is, read again at the first tick after any change, by this program or
+// another, and the day's list as the day asks.
+TEST_F(UserDefinedTariff, KeptBandsAreReadAgainAfterAnyChangeOfTheFile) {
+    temp.write(costEditor("AnzahlWochentag=1\nAnzahlFeiertag=1\n") + bandSection('W', 0, 0, 24, "60") +
+               bandSection('F', 0, 0, 24, "30"));
+    SettingsProfile profile = temp.profile();
+    PublicHolidayCache holidays;
+    UserBandCache bands;
+    const auto tick = [&](const LocalTime& t) {
+        RecordingReceiver receiver;
+        evaluateTariff(UserDefined, t, profile, receiver, holidays, &bands);
+        return receiver.handedOver;
+    };
+    for (int s = 1; s < 60; ++s) EXPECT_EQ(tick(wednesday(12, 0, s)), Units{60000});
+    EXPECT_EQ(bands.loads(), 1U);
+
+    ASSERT_TRUE(profile.writeString("W-0", "Takt", "45"));
+    EXPECT_EQ(tick(wednesday(12, 1, 0)), Units{45000}) << "a change by the program itself";
+    SettingsProfile otherCopy = temp.profile();
+    ASSERT_TRUE(otherCopy.writeString("W-0", "Takt", "15"));
+    EXPECT_EQ(tick(wednesday(12, 1, 1)), Units{15000}) << "a change by another copy";
+    EXPECT_EQ(tick(sunday(12, 1, 1)), Units{30000}) << "the holiday list on its day";
+    EXPECT_EQ(tick(wednesday(12, 1, 2)), Units{15000});
+    ASSERT_TRUE(profile.writeString("Cost-Editor", "AnzahlWochentag", "0"));
+    EXPECT_EQ(tick(wednesday(12, 1, 3)), kNothing);
+}
+
 // Sunday bands with edges inside the hour that the clock skips or repeats.
 class UserDefinedAroundDaylightSaving : public UserDefinedTariff {
 protected:
