@@ -5,9 +5,10 @@
 // program for the processor. The program is ended with SIGTERM afterwards.
 // With --mapped-only it watches for the mapped window alone (any program),
 // and with --rss-after-ms it also reads the program's resident memory
-// (VmRSS, kB) that long after the window was mapped, before ending it.
+// (VmRSS, kB) that long after the window was mapped, before ending it, and
+// with --keep-smaps FILE a copy of its /proc/<pid>/smaps at that moment.
 //
-//   start_latency [--timeout-ms N] [--mapped-only] [--rss-after-ms N] <program> [args...]
+//   start_latency [--timeout-ms N] [--mapped-only] [--rss-after-ms N] [--keep-smaps FILE] <program> [args...]
 //   prints: mapped_ms=<ms> first_poll_ms=<ms> [rss_kb=<kB>]
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -110,6 +111,21 @@ long residentKb(pid_t pid) {
     return kb;
 }
 
+// Copies the process's smaps to `to`; false when either file fails.
+bool copySmaps(pid_t pid, const char* to) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/smaps";
+    std::FILE* in = std::fopen(path.c_str(), "r");
+    if (in == nullptr) return false;
+    std::FILE* out = std::fopen(to, "w");
+    bool ok = out != nullptr;
+    char buffer[8192];
+    for (std::size_t n = 0; ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+        ok = std::fwrite(buffer, 1, n, out) == n;
+    std::fclose(in);
+    if (out != nullptr && std::fclose(out) != 0) ok = false;
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -117,6 +133,7 @@ int main(int argc, char* argv[]) {
     double timeoutMs = 10000;
     bool mappedOnly = false;
     long rssAfterMs = -1;
+    const char* smapsCopy = nullptr;
     for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
         if (std::strcmp(argv[first], "--mapped-only") == 0) {
             mappedOnly = true;
@@ -124,12 +141,16 @@ int main(int argc, char* argv[]) {
             timeoutMs = std::atof(argv[++first]);
         } else if (std::strcmp(argv[first], "--rss-after-ms") == 0 && first + 1 < argc) {
             rssAfterMs = std::atol(argv[++first]);
+        } else if (std::strcmp(argv[first], "--keep-smaps") == 0 && first + 1 < argc) {
+            smapsCopy = argv[++first];
         } else {
             break;
         }
     }
     if (first >= argc) {
-        std::fprintf(stderr, "usage: %s [--timeout-ms N] [--mapped-only] [--rss-after-ms N] <program> [args...]\n",
+        std::fprintf(stderr,
+                     "usage: %s [--timeout-ms N] [--mapped-only] [--rss-after-ms N] [--keep-smaps FILE] <program> "
+                     "[args...]\n",
                      argv[0]);
         return 2;
     }
@@ -146,6 +167,7 @@ int main(int argc, char* argv[]) {
     const Timings timings = watch(display, startMs, startMs + timeoutMs, mappedOnly);
     if (rssAfterMs >= 0) usleep(static_cast<useconds_t>(rssAfterMs) * 1000);
     const long rssKb = rssAfterMs >= 0 ? residentKb(pid) : 0;
+    const bool smapsKept = smapsCopy == nullptr || copySmaps(pid, smapsCopy);
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
     XCloseDisplay(display);
@@ -153,6 +175,10 @@ int main(int argc, char* argv[]) {
     if (!timings.mappedMs || (!mappedOnly && !timings.firstPollMs)) {
         std::fprintf(stderr, "%s: no window %s within %.0f ms\n", argv[0],
                      mappedOnly ? "mapped" : "titled \"Keine Verbindung\"", timeoutMs);
+        return 1;
+    }
+    if (!smapsKept) {
+        std::fprintf(stderr, "%s: cannot keep the smaps in %s\n", argv[0], smapsCopy);
         return 1;
     }
     std::printf("mapped_ms=%.1f first_poll_ms=%.1f", *timings.mappedMs, timings.firstPollMs.value_or(0.0));
