@@ -256,7 +256,9 @@ void QtHost::showAfterInit(Window& w) {
 // idle; what runs before that (the start's deferred work: the notification
 // area's watch, the first poll) would keep the window from the screen.
 void QtHost::sendWindowRequestsNow() {
-    if (const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) xcb_flush(x11->connection());
+    // Other platforms may answer as X11 without a connection (offscreen does).
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (xcb_connection_t* connection = x11 ? x11->connection() : nullptr) xcb_flush(connection);
 }
 
 void QtHost::endDialog(WindowId window, int result) {
