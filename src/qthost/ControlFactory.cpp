@@ -244,8 +244,9 @@ QWidget* createControl(const ControlTemplate& tmpl, QWidget* parent, const Dialo
 
 void useListPopupStyle() {
     QStyle* style = QApplication::style();
+    if (style == nullptr || dynamic_cast<ListPopupStyle*>(style) != nullptr) return;
     // Over a style of the application's own kind, whatever it was set to.
-    if (dynamic_cast<ListPopupStyle*>(style) == nullptr) QApplication::setStyle(new ListPopupStyle(style->name()));
+    QApplication::setStyle(new ListPopupStyle(style->name()));
 }
 
 } // namespace velmora
